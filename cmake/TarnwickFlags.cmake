@@ -1,0 +1,19 @@
+# Compiler and linker flags for every target of this project (third-party code is pre-built
+# under .deps/ and does not see them).
+add_compile_options(-Wall -Wextra -Wshadow -Wnon-virtual-dtor -Wcast-align -Wformat=2)
+if(TARNWICK_WERROR)
+  add_compile_options(-Werror)
+endif()
+
+if(TARNWICK_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(WIN32)
+  # ANSI Win32 API throughout; no DLLs beside our programs but the system's.
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 __USE_MINGW_ANSI_STDIO=1)
+  add_link_options(-static -static-libgcc -static-libstdc++)
+else()
+  add_compile_definitions(_FILE_OFFSET_BITS=64)
+endif()

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Configures and builds the given presets (default: all four). Output is shown only on failure.
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+cd "$ROOT"
+presets=("$@")
+[ ${#presets[@]} -gt 0 ] || presets=(native asan win64 win32)
+for preset in "${presets[@]}"; do
+  log="build/$preset.log"
+  mkdir -p build
+  echo "[build] $preset"
+  if ! { cmake --preset "$preset" && cmake --build "build/$preset" -j "$(nproc)"; } >"$log" 2>&1; then
+    tail -n 80 "$log"
+    echo "[build] $preset failed; whole log in $log" >&2
+    exit 1
+  fi
+done

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Sets up this machine if needed, builds every configuration (native, sanitizers, Windows x86_64
+# and i686) and runs every test suite under one CTest: native and sanitizer tests directly, the
+# Windows tests under Wine with a private X server and a fresh prefix.
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+cd "$ROOT"
+
+bash scripts/bootstrap.sh
+bash scripts/build.sh native asan win64 win32
+
+RUN_DIR=$(mktemp -d /tmp/tarnwick-test.XXXXXX)
+# shellcheck source=wine-env.sh
+source scripts/wine-env.sh
+trap 'wine_env_stop; rm -rf "$RUN_DIR"' EXIT
+echo "[test] starting Xvfb and a fresh Wine prefix"
+wine_env_start
+
+# One CTest over the three runnable builds, so the run ends with one summary of everything.
+mkdir -p build/all
+cat >build/all/CTestTestfile.cmake <<CTEST
+subdirs("$ROOT/build/native" "$ROOT/build/asan" "$ROOT/build/win64")
+CTEST
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1
+cd build/all
+ctest -j "$(nproc)" --output-on-failure --timeout 900 "$@"
