@@ -4,7 +4,7 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$ROOT"
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(native asan win64 win32)
+[ ${#presets[@]} -gt 0 ] || presets=(native asan fuzz win64 win32)
 for preset in "${presets[@]}"; do
   log="build/$preset.log"
   mkdir -p build

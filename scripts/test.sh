@@ -7,7 +7,7 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$ROOT"
 
 bash scripts/bootstrap.sh
-bash scripts/build.sh native asan win64 win32
+bash scripts/build.sh native asan fuzz win64 win32
 
 RUN_DIR=$(mktemp -d /tmp/tarnwick-test.XXXXXX)
 # shellcheck source=wine-env.sh
@@ -19,7 +19,7 @@ wine_env_start
 # One CTest over the three runnable builds, so the run ends with one summary of everything.
 mkdir -p build/all
 cat >build/all/CTestTestfile.cmake <<CTEST
-subdirs("$ROOT/build/native" "$ROOT/build/asan" "$ROOT/build/win64")
+subdirs("$ROOT/build/native" "$ROOT/build/asan" "$ROOT/build/fuzz" "$ROOT/build/win64")
 CTEST
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1
 cd build/all
