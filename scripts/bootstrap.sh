@@ -25,7 +25,7 @@ apt_update() {
 }
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config python3 dpkg-dev
+  build-essential cmake ninja-build pkg-config python3 dpkg-dev file
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix
   gcc-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 libz-mingw-w64-dev
   wine wine64 fonts-wine fonts-liberation xvfb xauth x11-utils x11-apps imagemagick liblnk-utils

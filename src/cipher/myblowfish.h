@@ -63,7 +63,10 @@ public:
     std::uint8_t Decrypt_Bin(void* buffer, std::size_t count) const;
 
     // Whole files, written beside the source: see containerOutputName. Results kDone,
-    // kSourceNotReadable, kDestinationNotWritable.
+    // kSourceNotReadable (also for a read error during the copy), kDestinationNotWritable (also
+    // for a write or close error, e.g. a full disk). On any failure during the copy the partial
+    // destination is removed. Streams the file without seeking, so any size works. Deciphering a
+    // source shorter than one block writes an empty file.
     std::uint8_t Encrypt_File(const char* sourcePath);
     std::uint8_t Decrypt_File(const char* sourcePath);
 
@@ -75,6 +78,9 @@ public:
     int CRC16_File(const char* path) const; // 0 when the file cannot be opened
 
 private:
+    // The per-block progress calls of a file operation for `bytes` bytes of whole blocks.
+    void reportBlocks(std::size_t bytes, std::int64_t& done);
+
     std::uint32_t P_[18];
     std::uint32_t S_[4][256];
     std::string password_;
