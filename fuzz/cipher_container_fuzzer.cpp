@@ -3,7 +3,6 @@
 #include "cipher/myblowfish.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +18,17 @@ std::vector<char> readAll(const std::string& path) {
     return std::vector<char>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+// Removed at exit; a destructor (not atexit) so it runs while the path is still alive.
+struct ScratchFolder {
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("tarnwick-fuzz-" + std::to_string(std::random_device{}()));
+    ScratchFolder() { std::filesystem::create_directories(path); }
+    ~ScratchFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+};
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -28,15 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         c->Setpassword(TMyBlowfish::kDefaultPassword);
         return c;
     }();
-    static const std::filesystem::path dir = [] {
-        auto d = std::filesystem::temp_directory_path() / ("tarnwick-fuzz-" + std::to_string(std::random_device{}()));
-        std::filesystem::create_directories(d);
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(dir, ec);
-        });
-        return d;
-    }();
+    static const ScratchFolder scratch;
+    const std::filesystem::path& dir = scratch.path;
     const std::string container = (dir / "c").string();
     {
         std::ofstream out(container, std::ios::binary | std::ios::trunc);
