@@ -1,0 +1,25 @@
+// The program entry: the application titled "Tarnwick Setup" and its four windows, created in
+// this order and living until the end; TWForm, created first, is the main window.
+#include "app/background.h"
+#include "app/dirselect.h"
+#include "app/exit_form.h"
+#include "app/main_form.h"
+#include "ui/application.h"
+
+#include <windows.h>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    using namespace tarnwick;
+    ui::TApplication application;
+    application.Title = "Tarnwick Setup";
+    try {
+        TWForm = application.CreateForm<TTWForm>();
+        MainForm = application.CreateForm<TMainForm>();
+        DirForm = application.CreateForm<TDirForm>();
+        ExitForm = application.CreateForm<TExitForm>();
+        application.Run();
+    } catch (const std::exception& e) {
+        application.ShowException(e);
+    }
+    return 0;
+}

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Runs one GUI scenario: the driver under Wine, and beside it a loop that answers its screenshot
+# requests (<folder>/<name>.req holding an optional WxH+X+Y crop) with <folder>/<name>.png.
+#   run_gui_test.sh <driver.exe> <setup.exe> <scenario> <screenshot folder>
+set -u
+driver=$1 setup=$2 scenario=$3 shots=$4
+here=$(cd "$(dirname "$0")" && pwd)
+mkdir -p "$shots"
+rm -f "$shots"/*.req "$shots"/*.reqtmp
+
+answer_shots() {
+  while :; do
+    for req in "$shots"/*.req; do
+      [ -e "$req" ] || continue
+      name=${req%.req}
+      geometry=$(cat "$req")
+      if [ -n "$geometry" ]; then
+        import -window root png:- | /usr/bin/convert png:- -crop "$geometry" +repage "$name.tmp.png"
+      else
+        import -window root "$name.tmp.png"
+      fi
+      mv -f "$name.tmp.png" "$name.png"
+      rm -f "$req"
+    done
+    sleep 0.05
+  done
+}
+answer_shots &
+watcher=$!
+trap 'kill "$watcher" 2>/dev/null' EXIT
+
+timeout 300 bash "$here/../../cmake/wine-run.sh" "$driver" "$scenario" "$(winepath -w "$setup" 2>/dev/null)" \
+  "$(winepath -w "$shots" 2>/dev/null)"
