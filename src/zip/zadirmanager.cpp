@@ -1,0 +1,674 @@
+// Directory records, the directory array and the directory manager: finding the end record,
+// loading the central directory (ZIP64, stub detection) and rebuilding it from local headers
+// when the end record is missing. Every record is read whole into a buffer and parsed there, so
+// no parser reads past what the stream delivered.
+#include <algorithm>
+#include <cstring>
+
+#include "core/byte_order.h"
+#include "zip/zastrfunc.h"
+#include "zip/ziparchiver.h"
+
+namespace tarnwick {
+
+// ---- Records -------------------------------------------------------------------------------
+void TZAZipCentralDir::Load(const unsigned char* p) {
+    Signature = loadLE32(p);
+    VersionMadeBy = loadLE16(p + 4);
+    VersionNeededToExtract = loadLE16(p + 6);
+    GeneralPurposeBitFlag = loadLE16(p + 8);
+    CompressionMethod = loadLE16(p + 10);
+    LastModFileTime = loadLE16(p + 12);
+    LastModFileDate = loadLE16(p + 14);
+    Crc32 = loadLE32(p + 16);
+    CompressedSize = loadLE32(p + 20);
+    UncompressedSize = loadLE32(p + 24);
+    FileNameLength = loadLE16(p + 28);
+    ExtraFieldLength = loadLE16(p + 30);
+    FileCommentLength = loadLE16(p + 32);
+    DiskNumberStart = loadLE16(p + 34);
+    InternalFileAttributes = loadLE16(p + 36);
+    ExternalFileAttributes = loadLE32(p + 38);
+    RelativeOffsetOfLocalHeader = loadLE32(p + 42);
+}
+
+void TZAZipCentralDir::Store(unsigned char* p) const {
+    storeLE32(p, Signature);
+    storeLE16(p + 4, VersionMadeBy);
+    storeLE16(p + 6, VersionNeededToExtract);
+    storeLE16(p + 8, GeneralPurposeBitFlag);
+    storeLE16(p + 10, CompressionMethod);
+    storeLE16(p + 12, LastModFileTime);
+    storeLE16(p + 14, LastModFileDate);
+    storeLE32(p + 16, Crc32);
+    storeLE32(p + 20, CompressedSize);
+    storeLE32(p + 24, UncompressedSize);
+    storeLE16(p + 28, FileNameLength);
+    storeLE16(p + 30, ExtraFieldLength);
+    storeLE16(p + 32, FileCommentLength);
+    storeLE16(p + 34, DiskNumberStart);
+    storeLE16(p + 36, InternalFileAttributes);
+    storeLE32(p + 38, ExternalFileAttributes);
+    storeLE32(p + 42, RelativeOffsetOfLocalHeader);
+}
+
+void TZAZipFileHeader::Load(const unsigned char* p) {
+    Signature = loadLE32(p);
+    VersionNeededToExtract = loadLE16(p + 4);
+    GeneralPurposeBitFlag = loadLE16(p + 6);
+    CompressionMethod = loadLE16(p + 8);
+    LastModFileTime = loadLE16(p + 10);
+    LastModFileDate = loadLE16(p + 12);
+    Crc32 = loadLE32(p + 14);
+    CompressedSize = loadLE32(p + 18);
+    UncompressedSize = loadLE32(p + 22);
+    FileNameLength = loadLE16(p + 26);
+    ExtraFieldLength = loadLE16(p + 28);
+}
+
+void TZAZipCentralDirEnd::Load(const unsigned char* p) {
+    Signature = loadLE32(p);
+    NumberOfThisDisk = loadLE16(p + 4);
+    NumberOfTheDiskWithTheStartOfTheCentralDirectory = loadLE16(p + 6);
+    TotalNumberOfEntriesOnThisDisk = loadLE16(p + 8);
+    TotalNumberOfEntries = loadLE16(p + 10);
+    SizeOfTheCentralDirectory = loadLE32(p + 12);
+    OffsetOfStartOfCentralDirectory = loadLE32(p + 16);
+    ZipfileCommentLength = loadLE16(p + 20);
+}
+
+void TZAZipCentralDirEnd::Store(unsigned char* p) const {
+    storeLE32(p, Signature);
+    storeLE16(p + 4, NumberOfThisDisk);
+    storeLE16(p + 6, NumberOfTheDiskWithTheStartOfTheCentralDirectory);
+    storeLE16(p + 8, TotalNumberOfEntriesOnThisDisk);
+    storeLE16(p + 10, TotalNumberOfEntries);
+    storeLE32(p + 12, SizeOfTheCentralDirectory);
+    storeLE32(p + 16, OffsetOfStartOfCentralDirectory);
+    storeLE16(p + 20, ZipfileCommentLength);
+}
+
+void TZAZip64CentralDirEnd::Load(const unsigned char* p) {
+    Signature = loadLE32(p);
+    SizeOfZip64CentralDirEnd = loadLE64(p + 4);
+    VersionMadeBy = loadLE16(p + 12);
+    VersionNeededToExtract = loadLE16(p + 14);
+    NumberOfThisDisk = loadLE32(p + 16);
+    NumberOfTheDiskWithTheStartOfTheCentralDirectory = loadLE32(p + 20);
+    TotalNumberOfEntriesOnThisDisk = loadLE64(p + 24);
+    TotalNumberOfEntries = loadLE64(p + 32);
+    SizeOfTheCentralDirectory = loadLE64(p + 40);
+    OffsetOfStartOfCentralDirectory = loadLE64(p + 48);
+}
+
+void TZAZip64CentralDirEndLocator::Load(const unsigned char* p) {
+    Signature = loadLE32(p);
+    NumberOfTheDiskWithTheStartOfTheZip64CentralDirEnd = loadLE32(p + 4);
+    RelativeOffsetOfTheZip64CentralDirEnd = loadLE64(p + 8);
+    TotalNumberOfDisks = loadLE32(p + 16);
+}
+
+std::int64_t TDirItem::GetCompressedSize() const {
+    return CompressedSize == 0xFFFFFFFF ? Zip64Info.CompressedSize : static_cast<std::int64_t>(CompressedSize);
+}
+std::int64_t TDirItem::GetUncompressedSize() const {
+    return UncompressedSize == 0xFFFFFFFF ? Zip64Info.UncompressedSize : static_cast<std::int64_t>(UncompressedSize);
+}
+std::int64_t TDirItem::GetLocalHeaderOffset() const {
+    return RelativeOffsetOfLocalHeader == 0xFFFFFFFF ? Zip64Info.RelativeOffsetOfLocalHeader
+                                                     : static_cast<std::int64_t>(RelativeOffsetOfLocalHeader);
+}
+std::uint32_t TDirItem::GetDiskNumberStart() const {
+    return DiskNumberStart == 0xFFFF ? Zip64Info.DiskNumberStart : DiskNumberStart;
+}
+
+// ---- TZADirArray ----------------------------------------------------------------------------
+TZADirArray::~TZADirArray() {
+    Clear();
+    for (TDirItem& item : items_) releaseItem(item);
+}
+
+void TZADirArray::releaseItem(TDirItem& item) {
+    item.ExtraFields.clear();
+    if (item.OwnsDataStream) delete item.DataStream;
+    item.DataStream = nullptr;
+    item.OwnsDataStream = false;
+}
+
+void TZADirArray::SetCount(int count) {
+    if (count > allocated_) {
+        step_ = std::min(step_ * 2, maxStep_);
+        allocated_ = std::max(allocated_ + step_, count);
+        items_.resize(static_cast<std::size_t>(allocated_));
+    } else if (count == 0) {
+        for (TDirItem& item : items_) releaseItem(item);
+        items_.clear();
+        items_.shrink_to_fit();
+        allocated_ = 0;
+    }
+    count_ = count;
+}
+
+TDirItem TZADirArray::GetItem(int index) const {
+    if (index < 0 || index >= count_) throw EZAException(2, nullptr);
+    return items_[static_cast<std::size_t>(index)];
+}
+
+PDirItem TZADirArray::GetItemPtr(int index) {
+    if (index < 0 || index >= count_) throw EZAException(3, nullptr);
+    return &items_[static_cast<std::size_t>(index)];
+}
+
+const TDirItem* TZADirArray::GetItemPtr(int index) const {
+    if (index < 0 || index >= count_) throw EZAException(3, nullptr);
+    return &items_[static_cast<std::size_t>(index)];
+}
+
+void TZADirArray::SetItem(int index, const TDirItem& item) {
+    if (index < 0 || index >= count_) throw EZAException(1, nullptr);
+    TDirItem& slot = items_[static_cast<std::size_t>(index)];
+    if (&slot == &item) return;
+    slot.ExtraFields.clear();
+    slot = item;  // the vector copy gives the stored item its own extra blocks
+    // The stream stays with the item it came from.
+    slot.OwnsDataStream = false;
+}
+
+void TZADirArray::DeleteItem(int index) {
+    if (index < 0 || index >= count_) throw EZAException(4, nullptr);
+    releaseItem(items_[static_cast<std::size_t>(index)]);
+    std::move(items_.begin() + index + 1, items_.begin() + count_, items_.begin() + index);
+    items_[static_cast<std::size_t>(count_ - 1)] = TDirItem{};
+    --count_;
+}
+
+void TZADirArray::Clear() {
+    for (int i = 0; i < count_; ++i) items_[static_cast<std::size_t>(i)].ExtraFields.clear();
+    count_ = 0;
+}
+
+void TZADirArray::Assign(const TZADirArray* other) {
+    Clear();
+    SetCount(other->GetCount());
+    for (int i = 0; i < other->GetCount(); ++i) SetItem(i, *other->GetItemPtr(i));
+}
+
+void TZADirArray::ClearTags() {
+    for (int i = 0; i < count_; ++i) items_[static_cast<std::size_t>(i)].Tag = 0;
+}
+
+bool TZADirArray::FileExists(const std::string& name, int& index) const {
+    for (int i = 0; i < count_; ++i) {
+        if (ZASameText(items_[static_cast<std::size_t>(i)].FileName, name)) {
+            index = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+// ---- TZAVolumeNumberInfo ---------------------------------------------------------------------
+void TZAVolumeNumberInfo::Init() {
+    Kind = vnkUnknown;
+    VolumeNumber = -1;
+    LastVolumeNumber = -1;
+}
+void TZAVolumeNumberInfo::SetFirstVolume(bool value) {
+    if (!value) return;
+    VolumeNumber = 0;
+    Kind = vnkFirst;
+}
+void TZAVolumeNumberInfo::SetLastVolume(bool value) {
+    if (!value) return;
+    VolumeNumber = LastVolumeNumber;
+    Kind = vnkLast;
+}
+bool TZAVolumeNumberInfo::GetLastVolume() const {
+    return LastVolumeNumber == -1 ? Kind == vnkLast : VolumeNumber == LastVolumeNumber;
+}
+void TZAVolumeNumberInfo::SetVolumeNumber(int number) {
+    VolumeNumber = number;
+    Kind = vnkCustom;
+}
+bool TZAVolumeNumberInfo::IsEqualTo(const TZAVolumeNumberInfo& other) const {
+    if (GetLastVolume()) return other.GetLastVolume();
+    if (GetFirstVolume()) return other.GetFirstVolume();
+    if (VolumeNumber < 0) return Kind == other.Kind;
+    return VolumeNumber == other.VolumeNumber;
+}
+
+// ---- TZADirManager ---------------------------------------------------------------------------
+TZADirManager::TZADirManager(TStream* stream, bool createMode, TZABaseArchiver* archiver)
+    : CreateMode(createMode), Archiver(archiver), ArchiveStream(stream) {
+    IsCustomStream = stream != archiver->GetArchiveStream();
+    InitCentralDirEnd();
+}
+
+std::uint32_t TZADirManager::localSignature() const {
+    return Archiver->UseZipSignatures ? kLocalHeaderSignature : kVariantLocalHeaderSignature;
+}
+std::uint32_t TZADirManager::centralSignature() const {
+    return Archiver->UseZipSignatures ? kCentralHeaderSignature : kVariantCentralHeaderSignature;
+}
+std::uint32_t TZADirManager::endSignature() const {
+    return Archiver->UseZipSignatures ? kEndSignature : kVariantEndSignature;
+}
+
+void TZADirManager::InitCentralDirEnd() {
+    CentralDir.SetCount(0);
+    CentralDirEnd = TZAZipCentralDirEnd{};
+    CentralDirEnd.Signature = endSignature();
+}
+
+bool TZADirManager::GetCentralDirEnd(TZAZipCentralDirEnd& record, std::int64_t& position, std::uint32_t signature) {
+    position = -1;
+    ArchiveComment.clear();
+    record = TZAZipCentralDirEnd{};
+    const std::int64_t size = ArchiveStream->GetSize();
+    const std::int64_t n = std::min<std::int64_t>(65600, size);
+    if (n < static_cast<std::int64_t>(TZAZipCentralDirEnd::kSize)) return false;
+    std::vector<unsigned char> tail(static_cast<std::size_t>(n));
+    ArchiveStream->SetPosition(size - n);
+    ArchiveStream->ReadBuffer(tail.data(), tail.size());
+    const auto top = static_cast<unsigned char>(signature >> 24);
+    for (std::int64_t i = n - 1; i >= 3; --i) {
+        if (tail[static_cast<std::size_t>(i)] != top || loadLE32(&tail[static_cast<std::size_t>(i - 3)]) != signature) continue;
+        const std::int64_t p = size - n + i - 3;
+        if (size - p < static_cast<std::int64_t>(TZAZipCentralDirEnd::kSize)) continue;
+        TZAZipCentralDirEnd candidate;
+        candidate.Load(&tail[static_cast<std::size_t>(i - 3)]);
+        // Valid only when its comment reaches exactly to the end of the stream.
+        if (size - p - static_cast<std::int64_t>(TZAZipCentralDirEnd::kSize) != candidate.ZipfileCommentLength) continue;
+        record = candidate;
+        position = p;
+        const std::size_t commentStart = static_cast<std::size_t>(i - 3) + TZAZipCentralDirEnd::kSize;
+        ArchiveComment.assign(reinterpret_cast<const char*>(tail.data()) + commentStart, candidate.ZipfileCommentLength);
+        return true;
+    }
+    return false;
+}
+
+bool TZADirManager::HasCentralDirEnd() {
+    std::int64_t position = -1;
+    const bool found = GetCentralDirEnd(CentralDirEnd, position, endSignature());
+    return found || Archiver->OpenDamagedArchives;
+}
+
+bool TZADirManager::FindSignature(TStream* stream, std::int64_t& position, const char* signature, int length) {
+    const std::int64_t saved = stream->GetPosition();
+    const std::int64_t size = stream->GetSize();
+    constexpr std::int64_t kWindow = 10000;
+    std::vector<char> window(static_cast<std::size_t>(kWindow));
+    bool found = false;
+    for (std::int64_t start = position; start < size && !found; start += kWindow - length) {
+        stream->SetPosition(start);
+        const std::size_t got = stream->Read(window.data(), window.size());
+        if (got < static_cast<std::size_t>(length)) break;
+        for (std::size_t i = 0; i + static_cast<std::size_t>(length) <= got; ++i) {
+            if (std::memcmp(window.data() + i, signature, static_cast<std::size_t>(length)) == 0) {
+                position = start + static_cast<std::int64_t>(i);
+                found = true;
+                break;
+            }
+        }
+        if (got < window.size()) break;
+    }
+    stream->SetPosition(saved);
+    return found;
+}
+
+std::int64_t TZADirManager::scanForward(std::int64_t position, std::uint32_t signature, std::size_t window,
+                                        std::size_t minimumAfter) {
+    const std::int64_t saved = ArchiveStream->GetPosition();
+    const std::int64_t size = ArchiveStream->GetSize();
+    unsigned char sig[4];
+    storeLE32(sig, signature);
+    std::vector<unsigned char> buffer(window);
+    std::int64_t result = -1;
+    for (std::int64_t start = position; start < size; start += static_cast<std::int64_t>(window) - 4) {
+        ArchiveStream->SetPosition(start);
+        const std::size_t got = ArchiveStream->Read(buffer.data(), buffer.size());
+        if (got < 4) break;
+        const unsigned char* hit = nullptr;
+        for (std::size_t i = 0; i + 4 <= got; ++i) {
+            if (buffer[i] == sig[0] && std::memcmp(&buffer[i], sig, 4) == 0) {
+                hit = &buffer[i];
+                break;
+            }
+        }
+        if (hit != nullptr) {
+            const std::int64_t at = start + (hit - buffer.data());
+            if (size - at >= static_cast<std::int64_t>(minimumAfter)) result = at;
+            break;
+        }
+        if (got < buffer.size()) break;
+    }
+    ArchiveStream->SetPosition(saved);
+    return result;
+}
+
+std::int64_t TZADirManager::FindLocalFileHeader(std::int64_t position) {
+    return scanForward(position, localSignature(), 65535, TZAZipFileHeader::kSize);
+}
+
+std::string TZADirManager::loadName(const unsigned char* bytes, std::size_t length, std::uint16_t flags) const {
+    std::size_t n = 0;
+    while (n < length && n < 999 && bytes[n] != 0) ++n;
+    std::string name(reinterpret_cast<const char*>(bytes), n);
+    // Flag bit 11: the writer stored UTF-8 (Python and 7-Zip do for names beyond ASCII); reading
+    // those bytes as OEM would garble every such name.
+    if ((flags & 0x0800) != 0) {
+        name = ZAUtf8ToAnsi(name);
+    } else if (Archiver->Options.OEMFileNames) {
+        name = ZAOemToAnsi(name);
+    }
+    std::replace(name.begin(), name.end(), '\\', '/');
+    return name;
+}
+
+void TZADirManager::LoadDir() {
+    InitCentralDirEnd();
+    StubSize = 0;
+    IsZip64 = false;
+    std::int64_t e = -1;
+    bool found = false;
+    TZAZipCentralDirEnd record;
+    if (Archiver->UseZipSignatures) {
+        found = GetCentralDirEnd(record, e, kEndSignature);
+    } else {
+        found = GetCentralDirEnd(record, e, kVariantEndSignature) || GetCentralDirEnd(record, e, kEndSignature);
+    }
+    const bool spanning = Archiver->GetSpanningMode() != smNone;
+    if (!found) {
+        if (spanning) throw EZAException(44, Archiver);
+        rebuildFromLocalHeaders();
+        CentralDirOffset = ArchiveStream->GetSize();
+        return;
+    }
+    CentralDirEnd = record;
+
+    if (e > 20) {
+        unsigned char locator[TZAZip64CentralDirEndLocator::kSize];
+        ArchiveStream->SetPosition(e - 20);
+        ArchiveStream->ReadBuffer(locator, sizeof locator);
+        if (loadLE32(locator) == kZip64LocatorSignature) {
+            Zip64Locator.Load(locator);
+            IsZip64 = true;
+            e -= 20;
+        }
+    }
+    if (IsZip64) {
+        bool ok = false;
+        if (e > 56) {
+            unsigned char end64[TZAZip64CentralDirEnd::kSize];
+            const auto at = static_cast<std::int64_t>(Zip64Locator.RelativeOffsetOfTheZip64CentralDirEnd);
+            if (at >= 0 && at + 56 <= ArchiveStream->GetSize()) {
+                ArchiveStream->SetPosition(at);
+                ArchiveStream->ReadBuffer(end64, sizeof end64);
+                if (loadLE32(end64) == kZip64EndSignature) {
+                    Zip64CentralDirEnd.Load(end64);
+                    e -= 56;
+                    ok = true;
+                }
+            }
+        }
+        if (!ok) throw EZAException(40, Archiver);
+    }
+
+    int first = 0, last = 0;
+    if (IsZip64) {
+        first = static_cast<int>(Zip64CentralDirEnd.NumberOfTheDiskWithTheStartOfTheCentralDirectory);
+        last = static_cast<int>(Zip64Locator.TotalNumberOfDisks) - 1;
+    } else {
+        if (CentralDirEnd.NumberOfThisDisk == 0xFFFF) CentralDirEnd.NumberOfThisDisk = 0;
+        if (CentralDirEnd.NumberOfTheDiskWithTheStartOfTheCentralDirectory == 0xFFFF) {
+            CentralDirEnd.NumberOfTheDiskWithTheStartOfTheCentralDirectory = 0;
+        }
+        first = CentralDirEnd.NumberOfTheDiskWithTheStartOfTheCentralDirectory;
+        last = CentralDirEnd.NumberOfThisDisk;
+    }
+    Volume.LastVolumeNumber = last;
+    Volume.SetVolumeNumber(first);
+    if (spanning) OpenVolume(&Volume);
+
+    std::int64_t position = 0;
+    std::uint64_t total = 0;
+    if (IsZip64) {
+        position = spanning ? static_cast<std::int64_t>(Zip64CentralDirEnd.OffsetOfStartOfCentralDirectory)
+                            : e - static_cast<std::int64_t>(Zip64CentralDirEnd.SizeOfTheCentralDirectory);
+        total = Zip64CentralDirEnd.TotalNumberOfEntries;
+    } else {
+        position = spanning ? static_cast<std::int64_t>(CentralDirEnd.OffsetOfStartOfCentralDirectory)
+                            : e - static_cast<std::int64_t>(CentralDirEnd.SizeOfTheCentralDirectory);
+        total = CentralDirEnd.TotalNumberOfEntries;
+    }
+    // More entries than an int counts cannot be loaded; the reads would run out long before.
+    if (total > 0x7FFFFFFF || position < 0) throw EReadError("Stream read error");
+    ArchiveStream->SetPosition(position);
+
+    // The array grows as entries arrive, so a forged entry count costs nothing until read.
+    std::vector<unsigned char> variable;
+    for (std::uint64_t k = 0; k < total; ++k) {
+        if (spanning && ArchiveStream->GetSize() - ArchiveStream->GetPosition() < 46) {
+            Volume.SetVolumeNumber(Volume.VolumeNumber + 1);
+            OpenVolume(&Volume);
+            ArchiveStream->SetPosition(0);
+        }
+        if (k == 0) CentralDirOffset = ArchiveStream->GetPosition();
+        unsigned char header[TZAZipCentralDir::kSize];
+        ArchiveStream->ReadBuffer(header, sizeof header);
+        const int index = CentralDir.GetCount();
+        CentralDir.SetCount(index + 1);
+        TDirItem& item = *CentralDir.GetItemPtr(index);
+        item.Load(header);
+        const std::size_t variableSize =
+            static_cast<std::size_t>(item.FileNameLength) + item.ExtraFieldLength + item.FileCommentLength;
+        variable.resize(variableSize);
+        ArchiveStream->ReadBuffer(variable.data(), variableSize);
+        const unsigned char* cursor = variable.data();
+        item.FileName = loadName(cursor, item.FileNameLength, item.GeneralPurposeBitFlag);
+        cursor += item.FileNameLength;
+
+        if (item.ExtraFieldLength > 0) {
+            item.HasZip64Info = false;
+            const std::size_t length = item.ExtraFieldLength;
+            std::size_t consumed = 0;
+            // A last block header that does not fit (fewer than 4 bytes left) is dropped: nothing
+            // outside this entry's own extra field is ever read.
+            while (length - consumed >= 4) {
+                TZAExtraFieldDataBlock block;
+                block.HeaderID = loadLE16(cursor + consumed);
+                block.DataSize = loadLE16(cursor + consumed + 2);
+                consumed += 4;
+                if (block.DataSize > length - consumed) block.DataSize = static_cast<std::uint16_t>(length - consumed);
+                block.Data.assign(cursor + consumed, cursor + consumed + block.DataSize);
+                consumed += block.DataSize;
+                if (block.HeaderID == 0x0001) {
+                    std::size_t at = 0;
+                    const std::size_t size = block.Data.size();
+                    if (item.UncompressedSize == 0xFFFFFFFF && size - at >= 8) {
+                        item.Zip64Info.UncompressedSize = static_cast<std::int64_t>(loadLE64(&block.Data[at]));
+                        at += 8;
+                    }
+                    if (item.CompressedSize == 0xFFFFFFFF && size - at >= 8) {
+                        item.Zip64Info.CompressedSize = static_cast<std::int64_t>(loadLE64(&block.Data[at]));
+                        at += 8;
+                    }
+                    if (item.RelativeOffsetOfLocalHeader == 0xFFFFFFFF && size - at >= 8) {
+                        item.Zip64Info.RelativeOffsetOfLocalHeader = static_cast<std::int64_t>(loadLE64(&block.Data[at]));
+                        at += 8;
+                    }
+                    if (item.DiskNumberStart == 0xFFFF && size - at >= 4) {
+                        item.Zip64Info.DiskNumberStart = loadLE32(&block.Data[at]);
+                        at += 4;
+                    }
+                    item.HasZip64Info = true;
+                }
+                item.ExtraFields.push_back(std::move(block));
+            }
+        }
+        cursor += item.ExtraFieldLength;
+        item.FileComment.assign(reinterpret_cast<const char*>(cursor), item.FileCommentLength);
+    }
+
+    if (last == 0) CalculateStubSize(e);
+    for (int i = 0; i < CentralDir.GetCount(); ++i) {
+        const TDirItem* item = CentralDir.GetItemPtr(i);
+        if (item->CompressedSize > 0) {
+            if (static_cast<std::int64_t>(item->RelativeOffsetOfLocalHeader) < StubSize) ApplyStubOffset();
+            break;
+        }
+    }
+}
+
+void TZADirManager::CalculateStubSize(std::int64_t endPosition) {
+    const std::uint64_t entries = IsZip64 ? Zip64CentralDirEnd.TotalNumberOfEntries : CentralDirEnd.TotalNumberOfEntries;
+    if (entries == 0 || CentralDir.GetCount() == 0) {
+        StubSize = endPosition;
+        return;
+    }
+    const TDirItem& first = *CentralDir.GetItemPtr(0);
+    std::int64_t position = first.RelativeOffsetOfLocalHeader == 0xFFFFFFFF
+                                ? first.Zip64Info.RelativeOffsetOfLocalHeader
+                                : static_cast<std::int64_t>(first.RelativeOffsetOfLocalHeader);
+    const std::int64_t size = ArchiveStream->GetSize();
+    char sig[4];
+    storeLE32(sig, localSignature());
+    while (position >= 0 && position < size) {
+        std::int64_t p = position;
+        if (!FindSignature(ArchiveStream, p, sig, 4)) break;
+        if (size - p >= static_cast<std::int64_t>(TZAZipFileHeader::kSize)) {
+            unsigned char raw[TZAZipFileHeader::kSize];
+            ArchiveStream->SetPosition(p);
+            ArchiveStream->ReadBuffer(raw, sizeof raw);
+            TZAZipFileHeader local;
+            local.Load(raw);
+            const bool nameFits = size - p - static_cast<std::int64_t>(TZAZipFileHeader::kSize) >= local.FileNameLength;
+            const bool knownSignature =
+                local.Signature == kLocalHeaderSignature || local.Signature == kVariantLocalHeaderSignature;
+            if (nameFits && knownSignature && local.VersionNeededToExtract == first.VersionNeededToExtract &&
+                local.CompressionMethod == first.CompressionMethod && local.LastModFileTime == first.LastModFileTime &&
+                local.LastModFileDate == first.LastModFileDate && local.Crc32 == first.Crc32 &&
+                local.CompressedSize == first.CompressedSize && local.UncompressedSize == first.UncompressedSize) {
+                StubSize = p;
+                return;
+            }
+        }
+        position = p + 1;
+    }
+}
+
+void TZADirManager::ApplyStubOffset() {
+    for (int i = 0; i < CentralDir.GetCount(); ++i) {
+        TDirItem& item = *CentralDir.GetItemPtr(i);
+        if (!item.IsFolder()) item.RelativeOffsetOfLocalHeader += static_cast<std::uint32_t>(StubSize);
+    }
+}
+
+void TZADirManager::rebuildFromLocalHeaders() {
+    std::int64_t p = FindLocalFileHeader(0);
+    if (p == -1) throw EZAException(35, Archiver);
+    const std::int64_t size = ArchiveStream->GetSize();
+    while (p != -1) {
+        unsigned char raw[TZAZipFileHeader::kSize];
+        ArchiveStream->SetPosition(p);
+        ArchiveStream->ReadBuffer(raw, sizeof raw);
+        TZAZipFileHeader local;
+        local.Load(raw);
+        if (static_cast<std::int64_t>(local.CompressedSize) < size && local.ExtraFieldLength <= 260) {
+            const int index = CentralDir.GetCount();
+            CentralDir.SetCount(index + 1);
+            TDirItem& item = *CentralDir.GetItemPtr(index);
+            item.Signature = centralSignature();
+            item.VersionMadeBy = local.VersionNeededToExtract;
+            item.VersionNeededToExtract = local.VersionNeededToExtract;
+            item.GeneralPurposeBitFlag = local.GeneralPurposeBitFlag;
+            item.CompressionMethod = local.CompressionMethod;
+            item.LastModFileTime = local.LastModFileTime;
+            item.LastModFileDate = local.LastModFileDate;
+            item.Crc32 = local.Crc32;
+            item.CompressedSize = local.CompressedSize;
+            item.UncompressedSize = local.UncompressedSize;
+            item.FileNameLength = local.FileNameLength;
+            item.ExtraFieldLength = local.ExtraFieldLength;
+            const bool descriptor = (local.GeneralPurposeBitFlag & 0x0008) != 0;
+            item.ExternalFileAttributes = (local.UncompressedSize != 0 || descriptor) ? 0x20 : 0x10;
+            item.RelativeOffsetOfLocalHeader = static_cast<std::uint32_t>(p);
+            const std::size_t nameLength = std::min<std::size_t>(local.FileNameLength, 999);
+            if (size - p - static_cast<std::int64_t>(TZAZipFileHeader::kSize) >= static_cast<std::int64_t>(nameLength)) {
+                std::vector<unsigned char> name(nameLength);
+                ArchiveStream->ReadBuffer(name.data(), nameLength);
+                item.FileName = loadName(name.data(), nameLength, local.GeneralPurposeBitFlag);
+            }
+            if (descriptor) {
+                const std::int64_t d = scanForward(p, kDataDescriptorSignature, 65535, 16);
+                if (d != -1) {
+                    unsigned char dd[16];
+                    ArchiveStream->SetPosition(d);
+                    ArchiveStream->ReadBuffer(dd, sizeof dd);
+                    item.Crc32 = loadLE32(dd + 4);
+                    item.CompressedSize = loadLE32(dd + 8);
+                    item.UncompressedSize = loadLE32(dd + 12);
+                }
+            }
+        }
+        p = FindLocalFileHeader(p + 4);
+    }
+}
+
+bool TZADirManager::IsSFXArchive() const {
+    return CentralDir.GetCount() > 0 && CentralDir.GetItemPtr(0)->RelativeOffsetOfLocalHeader != 0;
+}
+
+bool TZADirManager::IsEncrypted() const {
+    return CentralDir.GetCount() > 0 && (CentralDir.GetItemPtr(0)->GeneralPurposeBitFlag & 1) != 0;
+}
+
+void TZADirManager::OpenVolume(TZAVolumeNumberInfo* volume) {
+    if (IsCustomStream) return;
+    Archiver->OpenVolume(*volume);
+    ArchiveStream = Archiver->GetArchiveStream();
+}
+
+void TZADirManager::SaveDir(bool, TStream* stream) {
+    TStream* out = stream != nullptr ? stream : ArchiveStream;
+    const std::int64_t start = CentralDir.GetCount() == 0 && out->GetSize() == 0 ? 0 : CentralDirOffset;
+    out->SetPosition(start);
+    std::vector<unsigned char> buffer;
+    for (int i = 0; i < CentralDir.GetCount(); ++i) {
+        TDirItem item = *CentralDir.GetItemPtr(i);
+        std::string name = Archiver->Options.OEMFileNames ? ZAAnsiToOem(item.FileName) : item.FileName;
+        std::vector<unsigned char> extra;
+        for (const TZAExtraFieldDataBlock& block : item.ExtraFields) {
+            unsigned char h[4];
+            storeLE16(h, block.HeaderID);
+            storeLE16(h + 2, static_cast<std::uint16_t>(block.Data.size()));
+            extra.insert(extra.end(), h, h + 4);
+            extra.insert(extra.end(), block.Data.begin(), block.Data.end());
+        }
+        item.FileNameLength = static_cast<std::uint16_t>(name.size());
+        item.ExtraFieldLength = static_cast<std::uint16_t>(extra.size());
+        item.FileCommentLength = static_cast<std::uint16_t>(item.FileComment.size());
+        buffer.resize(TZAZipCentralDir::kSize);
+        item.Store(buffer.data());
+        buffer.insert(buffer.end(), name.begin(), name.end());
+        buffer.insert(buffer.end(), extra.begin(), extra.end());
+        buffer.insert(buffer.end(), item.FileComment.begin(), item.FileComment.end());
+        out->WriteBuffer(buffer.data(), buffer.size());
+    }
+    const std::int64_t end = out->GetPosition();
+    CentralDirEnd.Signature = endSignature();
+    CentralDirEnd.TotalNumberOfEntries = static_cast<std::uint16_t>(CentralDir.GetCount());
+    CentralDirEnd.TotalNumberOfEntriesOnThisDisk = CentralDirEnd.TotalNumberOfEntries;
+    CentralDirEnd.SizeOfTheCentralDirectory = static_cast<std::uint32_t>(end - start);
+    // Loading shifted the item offsets to count from the start of the file; the directory's does too.
+    CentralDirEnd.OffsetOfStartOfCentralDirectory = static_cast<std::uint32_t>(start);
+    CentralDirEnd.ZipfileCommentLength = static_cast<std::uint16_t>(std::min<std::size_t>(ArchiveComment.size(), 65535));
+    unsigned char record[TZAZipCentralDirEnd::kSize];
+    CentralDirEnd.Store(record);
+    out->WriteBuffer(record, sizeof record);
+    out->WriteBuffer(ArchiveComment.data(), CentralDirEnd.ZipfileCommentLength);
+    out->SetSize(out->GetPosition());
+}
+
+} // namespace tarnwick

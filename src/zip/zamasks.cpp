@@ -1,0 +1,137 @@
+// Wildcard matching of item names and the compiled TMask.
+#include "zip/zamasks.h"
+
+#include "zip/zaexcept.h"
+#include "zip/zastrfunc.h"
+
+namespace tarnwick {
+namespace {
+
+bool sameChar(char a, char b, bool ignoreCase) {
+    if (a == b) return true;
+    const std::string sa(1, a), sb(1, b);
+    return (ignoreCase ? Q_AnsiCompTextL(sa, sb, 1) : Q_AnsiCompStrL(sa, sb, 1)) == 0;
+}
+
+bool matchFrom(const std::string& name, std::size_t n, const std::string& pattern, std::size_t p, bool ignoreCase) {
+    for (;;) {
+        if (pattern.size() - p == 1 && pattern[p] == '*') return true;
+        if (n >= name.size()) return p >= pattern.size();
+        if (p >= pattern.size()) return false;
+        if (pattern[p] == '*') {
+            // Shortest skip first; the empty rest of the name is not tried.
+            for (std::size_t i = n; i < name.size(); ++i) {
+                if (matchFrom(name, i, pattern, p + 1, ignoreCase)) return true;
+            }
+            return false;
+        }
+        if (pattern[p] != '?' && !sameChar(name[n], pattern[p], ignoreCase)) return false;
+        ++n;
+        ++p;
+    }
+}
+
+std::string extensionOf(const std::string& name) {
+    const std::size_t dot = name.find_last_of(".\\/:");
+    if (dot == std::string::npos || name[dot] != '.') return {};
+    return name.substr(dot);
+}
+
+unsigned char asciiUpper(unsigned char c) { return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c; }
+
+} // namespace
+
+bool IsStrMatchPattern(const std::string& name, const std::string& pattern, bool ignoreCase) {
+    if (pattern == "*.*") return true;
+    return matchFrom(name, 0, pattern, 0, ignoreCase);
+}
+
+bool IsInternalFileMatchMask(const std::string& name, const std::string& mask) {
+    if (mask.empty()) return false;
+    std::string workMask = mask;
+    const std::size_t starDotStar = workMask.find("*.*");
+    if (starDotStar != std::string::npos) workMask = mask.substr(0, starDotStar) + '*' + mask.substr(starDotStar + 3);
+    const bool maskEndsWithDot = mask.back() == '.';
+    if (!workMask.empty() && workMask.back() == '.') workMask.pop_back();
+    std::string workName = name;
+    if (!workName.empty() && workName.back() == '.') workName.pop_back();
+    if (!IsStrMatchPattern(workName, workMask, true)) return false;
+    if (maskEndsWithDot) {
+        const std::string ext = extensionOf(name);
+        return ext.empty() || ext == ".";
+    }
+    return true;
+}
+
+TMask::TMask(const std::string& mask) {
+    bool skip = false;
+    int skipCount = 0;
+    for (std::size_t i = 0; i < mask.size(); ++i) {
+        const auto c = static_cast<unsigned char>(mask[i]);
+        if (c == '*') {
+            if (!skip && ++skipCount > 30) {
+                throw Exception(ZAFormat("'%s' is an invalid mask at (%d)", {mask, static_cast<std::int64_t>(i + 1)}));
+            }
+            skip = true;
+            continue;
+        }
+        if (c == '?' && skip) continue;  // "*?" is "*" followed by one character: the skip covers it
+        Element e;
+        e.skip = skip;
+        skip = false;
+        if (c == '?') {
+            e.kind = Kind::anyChar;
+        } else {
+            e.kind = Kind::literal;
+            e.ch = asciiUpper(c);
+        }
+        elements_.push_back(e);
+    }
+    Element end;
+    end.skip = skip;
+    elements_.push_back(end);
+}
+
+bool TMask::elementMatches(const Element& e, const std::string& name, std::size_t pos) const {
+    const unsigned char c = pos < name.size() ? static_cast<unsigned char>(name[pos]) : 0;
+    switch (e.kind) {
+    case Kind::anyChar: return pos < name.size();
+    case Kind::doubleByte:
+        return pos + 1 < name.size() && c == e.ch && static_cast<unsigned char>(name[pos + 1]) == e.second;
+    case Kind::charSet: return false;
+    case Kind::literal: break;
+    }
+    return asciiUpper(c) == e.ch && (e.ch != 0 || pos >= name.size());
+}
+
+bool TMask::Matches(const std::string& name) const {
+    struct Retry {
+        std::size_t pos;
+        std::size_t element;
+    };
+    std::vector<Retry> stack;
+    std::size_t pos = 0, index = 0;
+    while (index < elements_.size()) {
+        const Element& e = elements_[index];
+        bool ok = true;
+        if (e.skip) {
+            while (pos < name.size() && !elementMatches(e, name, pos)) ++pos;
+            if (pos < name.size()) stack.push_back({pos + 1, index});
+        }
+        ok = elementMatches(e, name, pos);
+        if (ok) {
+            pos += (e.kind == Kind::doubleByte) ? 2 : 1;
+            ++index;
+            continue;
+        }
+        if (stack.empty()) return false;
+        pos = stack.back().pos;
+        index = stack.back().element;
+        stack.pop_back();
+    }
+    return true;
+}
+
+bool MatchesMask(const std::string& name, const std::string& mask) { return TMask(mask).Matches(name); }
+
+} // namespace tarnwick

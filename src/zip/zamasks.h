@@ -1,0 +1,34 @@
+// Wildcard matching of item names ("*" and "?", case-insensitive in the locale's order) and the
+// compiled mask TMask for files on disk.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tarnwick {
+
+bool IsStrMatchPattern(const std::string& name, const std::string& pattern, bool ignoreCase);
+// Item name against one mask, with the "*.*" and trailing-dot conventions of masks.
+bool IsInternalFileMatchMask(const std::string& name, const std::string& mask);
+
+class TMask {
+public:
+    // Raises Exception("'<mask>' is an invalid mask at (<n>)") for more than 30 star groups.
+    explicit TMask(const std::string& mask);
+    bool Matches(const std::string& name) const;
+
+private:
+    enum class Kind { literal, anyChar, charSet, doubleByte };
+    struct Element {
+        bool skip = false;  // preceded by "*"
+        Kind kind = Kind::literal;
+        unsigned char ch = 0;  // upper-cased for literals; 0 closes the mask
+        unsigned char second = 0;
+    };
+    bool elementMatches(const Element& e, const std::string& name, std::size_t pos) const;
+    std::vector<Element> elements_;
+};
+
+bool MatchesMask(const std::string& name, const std::string& mask);
+
+} // namespace tarnwick

@@ -1,0 +1,544 @@
+// The archive component: TZABaseArchiver holds all behaviour; TZipArchiver is the ZIP-signature
+// flavour the setup program uses. Directory records and their loader live here too (see
+// zadirmanager.cpp); opening, searching and extraction are split by activity into
+// ziparchiver_open.cpp, ziparchiver_search.cpp and ziparchiver_extract.cpp.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/component.h"
+#include "zip/zaexcept.h"
+#include "zip/zastream.h"
+
+namespace tarnwick {
+
+using TStrings = std::vector<std::string>;
+
+// ---- Enumerations -------------------------------------------------------------------------
+enum TZACompressionLevel { clNone, clFastest, clNormal, clMax };
+enum TZACompressionAlgorithm { caZLIB, caBZIP, caPPM };
+enum TZACryptoAlgorithm { caRijndael_128, caRijndael_256, caDES_Single, caDES_Triple, caBlowfish, caTwofish_128,
+                          caTwofish_256, caSquare };
+enum TZAProcessOperation { poAdd, poMove, poDelete, poUpdate, poExtract, poTest, poRename, poChangeAttr,
+                           poChangeComment, poMakeSFX };
+enum TZAProgressPhase { ppStart, ppProcess, ppEnd };
+enum TZAAction { fxaRetry, fxaIgnore, fxaAbort };
+enum TZAOverwriteMode { omPrompt, omAlways, omNever, omIfNewer, omIfOlder };
+enum TZAFileShareMode { smShareCompat, smShareExclusive, smShareDenyWrite, smShareDenyRead, smShareDenyNone };
+enum TZAStorePathMode { spNoPath, spRelativePath, spFullPath, spFullPathWithDrive };
+enum TZip64Mode { zmDisabled, zmAuto, zmAlways };
+enum TZASpanningMode { smNone, smSpanning, smSplitting };
+enum TZAVolumeSize { vsAutoDetect, vsCustom, vs1_44MB, vs100MB, vs200MB, vs250MB, vs600MB, vs650MB, vs700MB,
+                     vs4700MB };
+enum TZAVolumeNumberKind { vnkFirst, vnkLast, vnkCustom, vnkUnknown };
+
+int ShareModeToInt(TZAFileShareMode mode);
+
+// ---- On-disk records (little-endian; see zadirmanager.cpp for their parsing) --------------
+constexpr std::uint32_t kLocalHeaderSignature = 0x04034B50;
+constexpr std::uint32_t kCentralHeaderSignature = 0x02014B50;
+constexpr std::uint32_t kEndSignature = 0x06054B50;
+constexpr std::uint32_t kVariantLocalHeaderSignature = 0x05045C61;
+constexpr std::uint32_t kVariantCentralHeaderSignature = 0x03025C61;
+constexpr std::uint32_t kVariantEndSignature = 0x06054141;
+constexpr std::uint32_t kZip64EndSignature = 0x06064B50;
+constexpr std::uint32_t kZip64LocatorSignature = 0x07064B50;
+constexpr std::uint32_t kDataDescriptorSignature = 0x08074B50;
+
+struct TZAZipCentralDir {
+    std::uint32_t Signature = 0;
+    std::uint16_t VersionMadeBy = 0;
+    std::uint16_t VersionNeededToExtract = 0;
+    std::uint16_t GeneralPurposeBitFlag = 0;
+    std::uint16_t CompressionMethod = 0;
+    std::uint16_t LastModFileTime = 0;
+    std::uint16_t LastModFileDate = 0;
+    std::uint32_t Crc32 = 0;
+    std::uint32_t CompressedSize = 0;    // 0xFFFFFFFF: in the ZIP64 block
+    std::uint32_t UncompressedSize = 0;  // 0xFFFFFFFF: in the ZIP64 block
+    std::uint16_t FileNameLength = 0;
+    std::uint16_t ExtraFieldLength = 0;
+    std::uint16_t FileCommentLength = 0;
+    std::uint16_t DiskNumberStart = 0;  // 0xFFFF: in the ZIP64 block
+    std::uint16_t InternalFileAttributes = 0;
+    std::uint32_t ExternalFileAttributes = 0;       // 0x10 folder, 0x20 archive
+    std::uint32_t RelativeOffsetOfLocalHeader = 0;  // 0xFFFFFFFF: in the ZIP64 block
+    static constexpr std::size_t kSize = 46;
+    void Load(const unsigned char* p);
+    void Store(unsigned char* p) const;
+};
+
+struct TZAZipFileHeader {
+    std::uint32_t Signature = 0;
+    std::uint16_t VersionNeededToExtract = 0;
+    std::uint16_t GeneralPurposeBitFlag = 0;
+    std::uint16_t CompressionMethod = 0;
+    std::uint16_t LastModFileTime = 0;
+    std::uint16_t LastModFileDate = 0;
+    std::uint32_t Crc32 = 0;
+    std::uint32_t CompressedSize = 0;
+    std::uint32_t UncompressedSize = 0;
+    std::uint16_t FileNameLength = 0;
+    std::uint16_t ExtraFieldLength = 0;
+    static constexpr std::size_t kSize = 30;
+    void Load(const unsigned char* p);
+};
+
+struct TZAZipCentralDirEnd {
+    std::uint32_t Signature = 0;
+    std::uint16_t NumberOfThisDisk = 0;
+    std::uint16_t NumberOfTheDiskWithTheStartOfTheCentralDirectory = 0;
+    std::uint16_t TotalNumberOfEntriesOnThisDisk = 0;
+    std::uint16_t TotalNumberOfEntries = 0;
+    std::uint32_t SizeOfTheCentralDirectory = 0;
+    std::uint32_t OffsetOfStartOfCentralDirectory = 0;
+    std::uint16_t ZipfileCommentLength = 0;
+    static constexpr std::size_t kSize = 22;
+    void Load(const unsigned char* p);
+    void Store(unsigned char* p) const;
+};
+
+struct TZAZip64CentralDirEnd {
+    std::uint32_t Signature = 0;
+    std::uint64_t SizeOfZip64CentralDirEnd = 0;
+    std::uint16_t VersionMadeBy = 0;
+    std::uint16_t VersionNeededToExtract = 0;
+    std::uint32_t NumberOfThisDisk = 0;
+    std::uint32_t NumberOfTheDiskWithTheStartOfTheCentralDirectory = 0;
+    std::uint64_t TotalNumberOfEntriesOnThisDisk = 0;
+    std::uint64_t TotalNumberOfEntries = 0;
+    std::uint64_t SizeOfTheCentralDirectory = 0;
+    std::uint64_t OffsetOfStartOfCentralDirectory = 0;
+    static constexpr std::size_t kSize = 56;
+    void Load(const unsigned char* p);
+};
+
+struct TZAZip64CentralDirEndLocator {
+    std::uint32_t Signature = 0;
+    std::uint32_t NumberOfTheDiskWithTheStartOfTheZip64CentralDirEnd = 0;
+    std::uint64_t RelativeOffsetOfTheZip64CentralDirEnd = 0;
+    std::uint32_t TotalNumberOfDisks = 0;
+    static constexpr std::size_t kSize = 20;
+    void Load(const unsigned char* p);
+};
+
+struct TZAExtraFieldDataBlock {
+    std::uint16_t HeaderID = 0;
+    std::uint16_t DataSize = 0;
+    std::vector<unsigned char> Data;  // the block's own copy
+};
+
+struct TZAZip64ExtendedInfo {
+    std::int64_t UncompressedSize = 0;
+    std::int64_t CompressedSize = 0;
+    std::int64_t RelativeOffsetOfLocalHeader = 0;
+    std::uint32_t DiskNumberStart = 0;
+};
+
+// One directory item: the central header fields first, then what the component keeps with it.
+struct TDirItem : TZAZipCentralDir {
+    std::string FileName;  // never over 999 bytes, never a zero byte; "/" separators
+    std::string OldFileName;
+    std::string FileComment;
+    std::vector<TZAExtraFieldDataBlock> ExtraFields;
+    bool HasZip64Info = false;
+    TZAZip64ExtendedInfo Zip64Info;  // zero unless a 0x0001 block was read
+    bool Modified = false;
+    std::string Password;
+    TStream* DataStream = nullptr;
+    bool OwnsDataStream = false;
+    std::int32_t DataStreamPosition = 0;
+    std::uint8_t Tag = 0;  // selected by the running batch
+    std::string SourceFileName;
+    std::uint8_t CompressionLevel = 0;
+    std::uint8_t Operation = 0;  // TZAProcessOperation of the running batch
+
+    bool IsFolder() const { return (ExternalFileAttributes & 0x10) != 0; }
+    std::int64_t GetCompressedSize() const;
+    std::int64_t GetUncompressedSize() const;
+    std::int64_t GetLocalHeaderOffset() const;
+    std::uint32_t GetDiskNumberStart() const;
+};
+using PDirItem = TDirItem*;
+
+class TZABaseArchiver;
+
+class TZADirArray : public TObject {
+public:
+    TZADirArray() = default;
+    ~TZADirArray() override;
+    int GetCount() const { return count_; }
+    void SetCount(int count);
+    int AllocatedCount() const { return allocated_; }
+    TDirItem GetItem(int index) const;
+    PDirItem GetItemPtr(int index);
+    const TDirItem* GetItemPtr(int index) const;
+    void SetItem(int index, const TDirItem& item);
+    void DeleteItem(int index);
+    void Clear();
+    void Assign(const TZADirArray* other);
+    void ClearTags();
+    bool FileExists(const std::string& name, int& index) const;
+
+private:
+    void releaseItem(TDirItem& item);
+    std::vector<TDirItem> items_;
+    int step_ = 500;
+    int maxStep_ = 10000;
+    int allocated_ = 0;
+    int count_ = 0;
+};
+
+struct TZAVolumeNumberInfo {
+    int VolumeNumber = -1;
+    int LastVolumeNumber = -1;
+    TZAVolumeNumberKind Kind = vnkUnknown;
+    void Init();
+    void SetFirstVolume(bool value);
+    bool GetFirstVolume() const { return VolumeNumber == 0; }
+    void SetLastVolume(bool value);
+    bool GetLastVolume() const;
+    void SetVolumeNumber(int number);
+    bool IsEqualTo(const TZAVolumeNumberInfo& other) const;
+};
+
+class TZADirManager : public TObject {
+public:
+    TZADirManager(TStream* stream, bool createMode, TZABaseArchiver* archiver);
+
+    void LoadDir();
+    bool GetCentralDirEnd(TZAZipCentralDirEnd& record, std::int64_t& position, std::uint32_t signature);
+    bool HasCentralDirEnd();
+    bool FindSignature(TStream* stream, std::int64_t& position, const char* signature, int length);
+    std::int64_t FindLocalFileHeader(std::int64_t position);
+    void CalculateStubSize(std::int64_t endPosition);
+    void ApplyStubOffset();
+    bool IsSFXArchive() const;
+    bool IsEncrypted() const;
+    void OpenVolume(TZAVolumeNumberInfo* volume);
+    void InitCentralDirEnd();
+    void SaveDir(bool toStream, TStream* stream);
+
+    bool CreateMode;
+    TZABaseArchiver* Archiver;
+    TZADirArray CentralDir;
+    TZADirArray RollbackDir;
+    TStream* ArchiveStream;
+    bool IsCustomStream = false;
+    TZAZip64CentralDirEndLocator Zip64Locator;
+    TZAZip64CentralDirEnd Zip64CentralDirEnd;
+    TZAZipCentralDirEnd CentralDirEnd;
+    std::string ArchiveComment;
+    bool IsZip64 = false;
+    std::int64_t StubSize = 0;
+    std::int64_t CentralDirOffset = 0;
+    TZAVolumeNumberInfo Volume;
+
+private:
+    std::uint32_t localSignature() const;
+    std::uint32_t centralSignature() const;
+    std::uint32_t endSignature() const;
+    std::int64_t scanForward(std::int64_t position, std::uint32_t signature, std::size_t window, std::size_t minimumAfter);
+    void rebuildFromLocalHeaders();
+    std::string loadName(const unsigned char* bytes, std::size_t length, std::uint16_t flags) const;
+};
+
+// ---- Options -------------------------------------------------------------------------------
+class TPersistent : public TObject {
+public:
+    virtual void Assign(const TPersistent& source);
+};
+
+class TZAOptions : public TPersistent {
+public:
+    void Assign(const TPersistent& source) override;
+    TZAStorePathMode StorePath = spRelativePath;
+    bool Recurse = true;
+    TZAFileShareMode ShareMode = smShareDenyNone;
+    TZAOverwriteMode OverwriteMode = omAlways;
+    bool CreateDirs = true;
+    bool ReplaceReadOnly = true;
+    bool SetAttributes = true;
+    int SearchAttr = 10431;  // 0x28BF
+    bool FlushBuffers = true;
+    bool OEMFileNames = true;
+};
+
+class TZASpanningOptions : public TPersistent {
+public:
+    void Assign(const TPersistent& source) override;
+    bool AdvancedNaming = true;
+    std::int64_t FirstVolumeSize = 0;
+    TZAVolumeSize VolumeSize = vsAutoDetect;
+    std::int64_t GetCustomVolumeSize() const { return customVolumeSize_; }
+    void SetCustomVolumeSize(std::int64_t size) { customVolumeSize_ = size < 65536 ? 65536 : size; }
+    std::int64_t GetVolumeSize(int volume) const;
+    bool SaveOnFirstDisk = false;  // writing side
+
+private:
+    std::int64_t customVolumeSize_ = 0;
+};
+
+// ---- Events --------------------------------------------------------------------------------
+using TNotifyEvent = std::function<void(TObject* Sender)>;
+using TZAProgressEvent = std::function<void(TObject* Sender, double Progress, TZAProcessOperation Operation,
+                                            TZAProgressPhase ProgressPhase, bool& Cancel)>;
+using TZAFileProgressEvent = std::function<void(TObject* Sender, const std::string& FileName, double Progress,
+                                                TZAProcessOperation Operation, TZAProgressPhase ProgressPhase, bool& Cancel)>;
+using TZACopyTempFileProgressEvent =
+    std::function<void(TObject* Sender, double Progress, TZAProgressPhase ProgressPhase, bool& Cancel)>;
+using TZAConfirmOverwriteEvent =
+    std::function<void(TObject* Sender, const std::string& SourceFileName, std::string& DestFileName, bool& Confirm)>;
+using TZAConfirmProcessFileEvent =
+    std::function<void(TObject* Sender, const std::string& FileName, TZAProcessOperation Operation, bool& Confirm)>;
+using TZAOnPasswordEvent =
+    std::function<void(TObject* Sender, const std::string& FileName, std::string& NewPassword, bool& SkipFile)>;
+using TZAProcessFileFailureEvent =
+    std::function<void(TObject* Sender, const std::string& FileName, TZAProcessOperation Operation, int NativeError,
+                       int ErrorCode, const std::string& ErrorMessage, TZAAction& Action)>;
+using TZAOnRequestBlankVolumeEvent =
+    std::function<void(TObject* Sender, int VolumeNumber, std::string& VolumeFileName, bool& Cancel)>;
+using TZAOnRequestFirstVolumeEvent = std::function<void(TObject* Sender, std::string& VolumeFileName, bool& Cancel)>;
+using TZAOnRequestLastVolumeEvent = std::function<void(TObject* Sender, std::string& VolumeFileName, bool& Cancel)>;
+using TZAOnRequestMiddleVolumeEvent =
+    std::function<void(TObject* Sender, int VolumeNumber, std::string& VolumeFileName, bool& Cancel)>;
+using TZAOnDiskFullEvent =
+    std::function<void(TObject* Sender, int VolumeNumber, const std::string& VolumeFileName, bool& Cancel)>;
+using TZAProcessVolumeFailureEvent = std::function<void(TObject* Sender, TZAProcessOperation Operation, int VolumeNumber,
+                                                        const std::string& VolumeFileName, bool& Cancel)>;
+using TZAOnStoreFileEvent = std::function<void(TObject* Sender, std::string& FileName, std::uint32_t& FileAttr,
+                                               std::string& Comment, const std::string& OriginalFileName)>;
+using TZAOnExtractFileEvent =
+    std::function<void(TObject* Sender, std::string& FileName, std::uint32_t& FileAttr, const std::string& Comment)>;
+
+// ---- Search record -------------------------------------------------------------------------
+struct TInternalSearchRec {
+    std::int32_t Index = 0;
+    char FileMask[260] = {};  // zero-terminated, "/" separators
+    bool HasWildcards = false;
+    std::int32_t SearchAttr = 0;
+    std::string ExclusionMask;
+    bool UseProperties = false;
+};
+
+struct TZAArchiveItem {
+    std::string FileName;    // name part, "\" separators
+    std::string StoredPath;  // folder part with trailing "\", empty at the top
+    std::int64_t CompressedSize = 0;
+    std::int64_t UncompressedSize = 0;
+    double CompressionRate = 0;
+    bool Encrypted = false;
+    std::uint16_t LastModFileDate = 0;
+    std::uint16_t LastModFileTime = 0;
+    std::uint32_t CRC = 0;
+    std::uint32_t ExternalFileAttributes = 0;
+    std::string Comment;
+    TInternalSearchRec InternalSearchRec;
+};
+
+// ---- The archiver --------------------------------------------------------------------------
+class TZABaseArchiver : public TComponent {
+public:
+    explicit TZABaseArchiver(TComponent* owner);
+    ~TZABaseArchiver() override;
+
+    // Published properties with behaviour behind them.
+    TZACompressionLevel GetCompressionLevel() const { return compressionLevel_; }
+    void SetCompressionLevel(TZACompressionLevel level);
+    std::uint8_t GetCompressionMode() const { return compressionMode_; }
+    void SetCompressionMode(std::uint8_t mode);
+    std::string GetCurrentVersion() const;
+    void SetCurrentVersion(const std::string&) {}
+    TZASpanningMode GetSpanningMode() const { return spanningMode_; }
+    void SetSpanningMode(TZASpanningMode mode);
+    bool GetInMemory() const { return inMemory_; }
+    void SetInMemory(bool value);
+    void SetFileMasks(const TStrings& masks) { FileMasks = masks; }
+    void SetExclusionMasks(const TStrings& masks) { ExclusionMasks = masks; }
+    void SetNoCompressionMasks(const TStrings& masks) { NoCompressionMasks = masks; }
+
+    bool ExtractCorruptedFiles = false;
+    std::string Password;
+    std::string FileName;
+    std::string BaseDir;
+    std::string TempDir;
+    TZASpanningOptions SpanningOptions;
+    std::string SFXStub;
+    TZAOptions Options;
+    TStrings FileMasks;
+    TStrings ExclusionMasks;
+    TStrings NoCompressionMasks;
+
+    TZAFileProgressEvent OnFileProgress;
+    TZAProgressEvent OnOverallProgress;
+    TZACopyTempFileProgressEvent OnCopyTempFileProgress;
+    TZAConfirmOverwriteEvent OnConfirmOverwrite;
+    TZAConfirmProcessFileEvent OnConfirmProcessFile;
+    TNotifyEvent AfterOpen;
+    TZAOnPasswordEvent OnPassword;
+    TZAProcessFileFailureEvent OnProcessFileFailure;
+    TZAOnRequestBlankVolumeEvent OnRequestBlankVolume;
+    TZAOnRequestFirstVolumeEvent OnRequestFirstVolume;
+    TZAOnRequestLastVolumeEvent OnRequestLastVolume;
+    TZAOnRequestMiddleVolumeEvent OnRequestMiddleVolume;
+    TZAOnDiskFullEvent OnDiskFull;
+    TZAOnStoreFileEvent OnStoreFile;
+    TZAOnExtractFileEvent OnExtractFile;
+
+    // Public properties.
+    bool GetActive() const { return active_; }
+    void SetActive(bool value);
+    bool GetInUpdate() const { return UpdateCount > 0; }
+    bool GetEncrypted() const;
+    bool GetExists() const;
+    std::int64_t GetArchiveSize();
+    int GetFileCount();
+    std::string GetFileComment() const;
+    void SetFileComment(const std::string& comment);
+
+    // Opening and closing.
+    void OpenArchive();
+    void OpenArchive(std::uint16_t mode);
+    void OpenArchive(TStream* stream, bool create);
+    void CloseArchive();
+    bool IsValidArchiveFile();
+    static bool IsSFXArchive(const std::string& fileName);
+    void BeginUpdate();
+    void EndUpdate();
+    void CancelUpdate();
+    static bool IsFloppyDrive(const std::string& path);
+    static bool IsRemovableDrive(const std::string& path);
+
+    // Searching.
+    bool FindFirst(TZAArchiveItem& item);
+    bool FindFirst(const std::string& fileMask, TZAArchiveItem& item, const std::string& exclusionMask, int searchAttr);
+    bool FindNext(TZAArchiveItem& item);
+    static bool CheckAttributesMatch(std::uint32_t attributes, int searchAttr);
+
+    // Extraction and testing.
+    void ExtractFiles();
+    void ExtractFiles(const std::string& fileMask, int searchAttr, const std::string& exclusionMask);
+    void TestFiles();
+    void TestFiles(const std::string& fileMask, int searchAttr, const std::string& exclusionMask);
+    void ExtractToStream(const std::string& fileName, TStream* stream);
+    void ExtractToBuffer(const std::string& fileName, void* buffer, std::int64_t count);
+    void ExtractToString(const std::string& fileName, std::string& text);
+    bool IsFilePasswordValid(const std::string& fileName, const std::string& password);
+    std::string GetTempFileName();
+
+    // The loaded directory (nullptr while closed).
+    TZADirManager* DirManager() const { return dirManager_.get(); }
+
+    // Guards.
+    void CheckInactive() const;
+    void CheckInUpdate() const;
+    void CheckModifySpanning() const;
+
+    // One critical section for the whole process; batches hold it. Recursive.
+    static void Lock();
+    static void Unlock();
+
+    // Needed by TZADirManager.
+    bool UseZipSignatures = false;
+    bool OpenDamagedArchives = true;
+    TStream* GetArchiveStream() const { return archiveStream_; }
+    void OpenVolume(const TZAVolumeNumberInfo& volume);
+    std::string MakeDefaultVolumeName(const std::string& name, int volumeNumber, bool mustExist);
+    std::uint16_t GetCompMethod() const { return CompMethod; }
+
+protected:
+    virtual void SetCompMethod();
+    virtual void DoOnOverallProgress(double progress, TZAProcessOperation operation, TZAProgressPhase phase, bool& cancel);
+    virtual void DoOnFileProgress(const std::string& fileName, double progress, TZAProcessOperation operation,
+                                  TZAProgressPhase phase, bool& cancel);
+    virtual void DoOnCopyTempFileProgress(double progress, TZAProgressPhase phase, bool& cancel);
+    virtual void DoOnConfirmOverwrite(const std::string& sourceFileName, std::string& destFileName, bool& confirm);
+    virtual void DoOnConfirmProcessFile(const std::string& fileName, TZAProcessOperation operation, bool& confirm);
+    virtual void DoOnPassword(const std::string& fileName, std::string& newPassword, bool& skipFile);
+    virtual void DoOnProcessFileFailure(const std::string& fileName, TZAProcessOperation operation, int nativeError,
+                                        int errorCode, const std::string& errorMessage, TZAAction& action);
+    virtual void DoOnRequestBlankVolume(int volumeNumber, std::string& volumeFileName, bool& cancel);
+    virtual void DoOnRequestFirstVolume(std::string& volumeFileName, bool& cancel);
+    virtual void DoOnRequestLastVolume(std::string& volumeFileName, bool& cancel);
+    virtual void DoOnRequestMiddleVolume(int volumeNumber, std::string& volumeFileName, bool& cancel);
+    virtual void DoOnDiskFull(int volumeNumber, const std::string& volumeFileName, bool& cancel);
+    virtual void DoOnProcessVolumeFailure(TZAProcessOperation operation, int volumeNumber,
+                                          const std::string& volumeFileName, bool& cancel);
+    virtual void DoOnStoreFile(std::string& fileName, std::uint32_t& fileAttr, std::string& comment,
+                               const std::string& originalFileName);
+    virtual void DoOnExtractFile(std::string& fileName, std::uint32_t& fileAttr, const std::string& comment);
+
+    // Batch layer.
+    void TagFiles();
+    void TagFiles(const std::string& fileMask, int searchAttr, const std::string& exclusionMask);
+    void ProcessTaggedFiles(TZAProcessOperation operation);
+    void ExtractTaggedFile(int index, const std::string& itemName, const std::string& destDir);
+    void TestTaggedFile(int index, const std::string& itemName);
+    void ExtractItem(int index, TStream* output);
+    bool InternalDecompressFile(TStream* archive, TStream* output, const TDirItem& item);
+    bool ZipInitPassword(TStream* stream, const std::string& password, std::uint16_t flags, std::uint16_t dosTime,
+                         std::uint32_t crc, std::int64_t* keys);
+    bool IsItemMatches(int index, const TZAArchiveItem& item);
+    bool ForceDirectories(const std::string& path);
+    void ForceUpdate();
+
+    TZAProcessVolumeFailureEvent onProcessVolumeFailure_;
+
+    int UpdateCount = 0;
+    bool IsCustomStream = false;
+    std::uint16_t OpenMode = 0;
+    int ProcessedFileCount = 0;
+    int SelectedFileCount = 0;
+    bool Cancel = false;
+    bool ProgressEnabled = true;
+    bool SkipFile = false;
+    double FileBytesDone = 0;
+    double FileBytesTotal = 0;
+    std::uint16_t CompMethod = 0xFFFF;
+    TZip64Mode Zip64Mode = zmAuto;
+    bool SuppressPasswordPrompt = false;
+    TZAAction FailureAction = fxaIgnore;
+    TZAVolumeNumberInfo CurrentVolume;
+    std::string CurrentVolumeFileName;
+
+private:
+    void internalOpen();
+    bool openPlainArchive();
+    bool openSFXArchive();
+    void detectSpanning(bool endFound);
+    void reopenFileStream(const std::string& fileName);
+    void freeArchiveStream();
+    void setArchiveStream(TStream* stream, bool owned);
+    bool searchFrom(TZAArchiveItem& item);
+    void fillItem(int index, TZAArchiveItem& item) const;
+    std::string destinationFolder() const;
+    bool decodeStoredOrDeflated(TStream* archive, TStream* output, const TDirItem& item, std::int64_t compressedSize,
+                                std::int64_t& written, std::uint32_t& crc);
+    bool decodeBlockFormat(TStream* archive, TStream* output, const TDirItem& item, std::int64_t& written,
+                           std::uint32_t& crc);
+    std::size_t readSpanning(TStream*& archive, unsigned char* buffer, std::size_t count);
+    int findItemByName(const std::string& fileName);
+
+    TZACompressionLevel compressionLevel_ = clFastest;
+    std::uint8_t compressionMode_ = 1;
+    TZASpanningMode spanningMode_ = smNone;
+    bool inMemory_ = false;
+    bool active_ = false;
+    TStream* archiveStream_ = nullptr;
+    std::unique_ptr<TStream> ownedStream_;
+    std::unique_ptr<TZADirManager> dirManager_;
+};
+
+class TZipArchiver : public TZABaseArchiver {
+public:
+    explicit TZipArchiver(TComponent* owner);
+
+protected:
+    void SetCompMethod() override;
+};
+
+} // namespace tarnwick

@@ -1,0 +1,599 @@
+// Extraction and testing: the batch loop with its events, the per-item destination rules, and
+// the decoding layer (local header, password check, stored/deflate streaming, the component's
+// own block format, size and CRC-32 checks).
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <exception>
+
+#include "core/byte_order.h"
+#include "zip/os/os.h"
+#include "zip/zacrypt.h"
+#include "zip/zazlib.h"
+#include "zip/ziparchiver.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr std::int64_t kInputBlock = 1048576;
+constexpr std::int64_t kSmallestBlock = 512;
+// Output is written out whenever this much has been inflated, so memory stays bounded however
+// well the data compresses (a 1 GiB run of zeros is about 1 MiB deflated).
+constexpr std::size_t kOutputChunk = 1048576;
+// Largest block of the component's own format that is decompressed in one piece.
+constexpr std::uint32_t kLargestOwnBlock = 64u << 20;
+
+struct BatchLock {
+    BatchLock() { TZABaseArchiver::Lock(); }
+    ~BatchLock() { TZABaseArchiver::Unlock(); }
+    BatchLock(const BatchLock&) = delete;
+    BatchLock& operator=(const BatchLock&) = delete;
+};
+
+std::string slashesToBackslashes(std::string name) {
+    std::replace(name.begin(), name.end(), '/', '\\');
+    return name;
+}
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string nameOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A name taken from the archive must stay below the destination folder: no root, no drive, no
+// server share, no ".." that climbs above where it started.
+bool staysInside(const std::string& name) {
+    if (name.empty() || name[0] == '\\' || name[0] == '/' || name.find(':') != std::string::npos) return false;
+    int depth = 0;
+    std::size_t start = 0;
+    std::string last;
+    while (start <= name.size()) {
+        std::size_t end = name.find_first_of("\\/", start);
+        if (end == std::string::npos) end = name.size();
+        std::string part = name.substr(start, end - start);
+        // Windows drops trailing dots and blanks from names, so ".. " and "..." climb like "..".
+        if (!part.empty() && part.find_first_not_of(". ") == std::string::npos) {
+            part = part.find("..") != std::string::npos ? ".." : ".";
+        }
+        if (part == "..") {
+            if (--depth < 0) return false;
+        } else if (!part.empty() && part != ".") {
+            ++depth;
+        }
+        if (end == name.size() || !part.empty()) last = part;
+        start = end + 1;
+    }
+    return last != ".." && last != ".";
+}
+
+std::int64_t estimateOutput(std::uint32_t uncompressed32, std::uint32_t compressed32, std::int64_t n) {
+    const std::int64_t ratio = (compressed32 == 0 ? 0 : uncompressed32 / compressed32) + 1;
+    std::int64_t e = ratio * (n + n / 2 + 267);
+    e &= ~static_cast<std::int64_t>(0xFF);
+    if (e < 1) return 1;
+    return static_cast<std::int64_t>(std::exp2(std::round(std::log2(static_cast<double>(e)))));
+}
+
+} // namespace
+
+// ---- Batch ---------------------------------------------------------------------------------
+
+void TZABaseArchiver::ExtractFiles() {
+    CheckInactive();
+    CheckInUpdate();
+    TagFiles();
+    ProcessTaggedFiles(poExtract);
+}
+
+void TZABaseArchiver::ExtractFiles(const std::string& fileMask, int searchAttr, const std::string& exclusionMask) {
+    CheckInactive();
+    CheckInUpdate();
+    TagFiles(fileMask, searchAttr, exclusionMask);
+    ProcessTaggedFiles(poExtract);
+}
+
+void TZABaseArchiver::TestFiles() {
+    CheckInactive();
+    CheckInUpdate();
+    TagFiles();
+    ProcessTaggedFiles(poTest);
+}
+
+void TZABaseArchiver::TestFiles(const std::string& fileMask, int searchAttr, const std::string& exclusionMask) {
+    CheckInactive();
+    CheckInUpdate();
+    TagFiles(fileMask, searchAttr, exclusionMask);
+    ProcessTaggedFiles(poTest);
+}
+
+void TZABaseArchiver::TagFiles() {
+    TZADirArray& dir = dirManager_->CentralDir;
+    dir.ClearTags();
+    TZAArchiveItem item;
+    for (bool found = FindFirst(item); found; found = FindNext(item)) dir.GetItemPtr(item.InternalSearchRec.Index)->Tag = 1;
+}
+
+void TZABaseArchiver::TagFiles(const std::string& fileMask, int searchAttr, const std::string& exclusionMask) {
+    TZADirArray& dir = dirManager_->CentralDir;
+    dir.ClearTags();
+    TZAArchiveItem item;
+    for (bool found = FindFirst(fileMask, item, exclusionMask, searchAttr); found; found = FindNext(item)) {
+        dir.GetItemPtr(item.InternalSearchRec.Index)->Tag = 1;
+    }
+}
+
+std::string TZABaseArchiver::destinationFolder() const {
+    std::string folder = BaseDir.empty() ? zaos::currentDirectory() : BaseDir;
+    if (folder.empty() || (folder.back() != '\\' && folder.back() != '/')) folder += '\\';
+    return folder;
+}
+
+void TZABaseArchiver::ProcessTaggedFiles(TZAProcessOperation operation) {
+    BatchLock lock;
+    TZADirArray& dir = dirManager_->CentralDir;
+    ProcessedFileCount = 0;
+    SelectedFileCount = 0;
+    Cancel = false;
+    ProgressEnabled = true;
+    for (int i = 0; i < dir.GetCount(); ++i) {
+        if (dir.GetItemPtr(i)->Tag != 0) ++SelectedFileCount;
+    }
+    const bool extractOrTest = operation == poExtract || operation == poTest;
+    if (extractOrTest) DoOnOverallProgress(0, operation, ppStart, Cancel);
+    const bool cancelledAtStart = Cancel;
+    if (!Cancel) {
+        for (int i = 0; i < dirManager_->CentralDir.GetCount(); ++i) {
+            TDirItem& entry = *dir.GetItemPtr(i);
+            if (entry.Tag == 0) continue;
+            entry.Operation = static_cast<std::uint8_t>(operation);
+            const std::string storedName = entry.FileName;
+            bool leave = false;
+            do {
+                FailureAction = fxaIgnore;
+                const std::string itemName = slashesToBackslashes(storedName);
+                bool confirm = true;
+                DoOnConfirmProcessFile(itemName, operation, confirm);
+                if (!confirm) break;
+                const std::string destDir = destinationFolder();
+                if (extractOrTest) {
+                    DoOnFileProgress(storedName, 0, operation, ppStart, Cancel);
+                    if (Cancel) {
+                        leave = true;
+                        break;
+                    }
+                }
+                bool failed = false;
+                int nativeError = 0, errorCode = 0;
+                std::string message;
+                try {
+                    if (operation == poExtract) {
+                        ExtractTaggedFile(i, itemName, destDir);
+                    } else if (operation == poTest) {
+                        TestTaggedFile(i, itemName);
+                    }
+                } catch (const EZAException& e) {
+                    failed = true;
+                    nativeError = e.NativeError;
+                    errorCode = e.ErrorCode;
+                    message = e.Message;
+                }
+                if (extractOrTest) {
+                    bool cancel = Cancel;
+                    DoOnFileProgress(storedName, 100, operation, ppEnd, cancel);
+                    Cancel = Cancel || cancel;
+                }
+                if (Cancel) {
+                    leave = true;
+                    break;
+                }
+                ++ProcessedFileCount;
+                if (failed) DoOnProcessFileFailure(itemName, operation, nativeError, errorCode, message, FailureAction);
+            } while (FailureAction == fxaRetry);
+            if (leave || FailureAction == fxaAbort || Cancel) break;
+        }
+    }
+    if (!cancelledAtStart && extractOrTest) {
+        bool cancel = Cancel;
+        DoOnOverallProgress(100, operation, ppEnd, cancel);
+        Cancel = Cancel || cancel;
+    }
+    if (Cancel || FailureAction == fxaAbort) CancelUpdate();
+}
+
+// ---- One item ------------------------------------------------------------------------------
+
+bool TZABaseArchiver::ForceDirectories(const std::string& path) {
+    if (path.empty()) throw EZAException(39, nullptr);
+    std::string dir = path;
+    while (dir.size() > 1 && (dir.back() == '\\' || dir.back() == '/')) dir.pop_back();
+    if (dir.size() <= 2 || zaos::directoryExists(dir)) return true;
+    const std::size_t slash = dir.find_last_of("\\/");
+    if (slash != std::string::npos && slash > 0) {
+        const std::string parent = dir.substr(0, slash);
+        if (parent != dir && !ForceDirectories(parent)) return false;
+    }
+    return zaos::createDirectory(dir) || zaos::directoryExists(dir);
+}
+
+void TZABaseArchiver::ExtractTaggedFile(int index, const std::string& itemName, const std::string& destDir) {
+    const TDirItem entry = *dirManager_->CentralDir.GetItemPtr(index);
+    std::uint32_t attributes = entry.ExternalFileAttributes;
+    std::string name = entry.FileName;
+    DoOnExtractFile(name, attributes, entry.FileComment);
+    std::string folder = destDir;
+    if (name != itemName) {
+        // A handler chose this path on purpose: a drive, a share or a root sends it there.
+        if (name.find(':') != std::string::npos || name.find("\\\\") != std::string::npos ||
+            (!name.empty() && (name[0] == '\\' || name[0] == '/'))) {
+            folder.clear();
+        }
+    } else if (!staysInside(name)) {
+        throw EZAException(19, {name}, this);
+    }
+    if (Options.CreateDirs) {
+        const std::string target = folder + folderOf(name);
+        if (!target.empty() && !ForceDirectories(target)) throw EZAException(20, {target}, this);
+    } else {
+        name = nameOf(name);
+    }
+    if (entry.IsFolder() || (!entry.FileName.empty() && entry.FileName.back() == '/')) return;
+
+    std::string path = folder + name;
+    const std::uint32_t itemDateTime = (static_cast<std::uint32_t>(entry.LastModFileDate) << 16) | entry.LastModFileTime;
+    if (zaos::fileExists(path)) {
+        const std::uint32_t existing = zaos::fileAttributes(path);
+        if (!Options.ReplaceReadOnly && existing != zaos::kInvalidAttributes && (existing & 1) != 0) return;
+        std::uint32_t fileDateTime = 0;
+        switch (Options.OverwriteMode) {
+        case omPrompt: {
+            bool confirm = true;
+            DoOnConfirmOverwrite(itemName, path, confirm);
+            if (!confirm) return;
+            break;
+        }
+        case omAlways: break;
+        case omNever: return;
+        case omIfNewer:
+            if (!zaos::fileDosDateTime(path, fileDateTime) || itemDateTime <= fileDateTime) return;
+            break;
+        case omIfOlder:
+            if (!zaos::fileDosDateTime(path, fileDateTime) || itemDateTime >= fileDateTime) return;
+            break;
+        }
+    }
+    if (zaos::fileExists(path)) {
+        zaos::setFileAttributes(path, 0);
+        if (!zaos::deleteFile(path)) throw EZAException(19, {path}, this);
+    }
+    std::unique_ptr<TZAFileStream> output;
+    try {
+        output = std::make_unique<TZAFileStream>(path, 0xFFFF);
+    } catch (const EFOpenError&) {
+        throw EZAException(19, {path}, this);
+    }
+    std::exception_ptr failure;
+    try {
+        ExtractItem(index, output.get());
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    output->SetDosDateTime(itemDateTime);
+    if (Options.FlushBuffers && IsRemovableDrive(path)) output->FlushToDevice();
+    output.reset();
+    if (SkipFile || Cancel || failure) {
+        zaos::deleteFile(path);
+    } else if (Options.SetAttributes) {
+        // Only the bits a file can carry: archives made on Unix keep the mode in the high half.
+        zaos::setFileAttributes(path, attributes & 0x27);
+    }
+    if (failure) std::rethrow_exception(failure);
+}
+
+std::string TZABaseArchiver::GetTempFileName() {
+    const std::string folder = TempDir.empty() ? zaos::tempFolder() : TempDir;
+    return zaos::createTempFile(folder, "FC");
+}
+
+void TZABaseArchiver::TestTaggedFile(int index, const std::string&) {
+    if (dirManager_->CentralDir.GetItemPtr(index)->IsFolder()) return;
+    const std::string temp = GetTempFileName();
+    if (temp.empty()) throw EZAException(19, {TempDir.empty() ? zaos::tempFolder() : TempDir}, this);
+    std::exception_ptr failure;
+    try {
+        TZAFileStream output(temp, 0xFFFF);
+        ExtractItem(index, &output);
+    } catch (const EFOpenError&) {
+        failure = std::make_exception_ptr(EZAException(19, {temp}, this));
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    zaos::deleteFile(temp);
+    if (failure) std::rethrow_exception(failure);
+}
+
+// ---- Decoding ------------------------------------------------------------------------------
+
+void TZABaseArchiver::ExtractItem(int index, TStream* output) {
+    if (index < 0 || index >= dirManager_->CentralDir.GetCount()) throw EZAException(16, this);
+    const TDirItem entry = *dirManager_->CentralDir.GetItemPtr(index);
+    if (spanningMode_ != smNone) {
+        TZAVolumeNumberInfo volume;
+        volume.LastVolumeNumber = dirManager_->Volume.LastVolumeNumber;
+        volume.SetVolumeNumber(static_cast<int>(entry.GetDiskNumberStart()));
+        OpenVolume(volume);
+        dirManager_->ArchiveStream = archiveStream_;
+    }
+    archiveStream_->SetPosition(entry.GetLocalHeaderOffset());
+    const bool ok = InternalDecompressFile(archiveStream_, output, entry);
+    if (!ok && !Cancel && !ExtractCorruptedFiles && !SkipFile) throw EZAException(8, this);
+}
+
+bool TZABaseArchiver::ZipInitPassword(TStream* stream, const std::string& password, std::uint16_t flags,
+                                      std::uint16_t dosTime, std::uint32_t crc, std::int64_t* keys) {
+    unsigned char header[12];
+    stream->ReadBuffer(header, sizeof header);
+    ZipKeyInit(password, keys, header);
+    return header[11] == ZipCheckByte(flags, dosTime, crc);
+}
+
+std::size_t TZABaseArchiver::readSpanning(TStream*& archive, unsigned char* buffer, std::size_t count) {
+    std::size_t done = archive->Read(buffer, count);
+    while (done < count && spanningMode_ != smNone && !CurrentVolume.GetLastVolume()) {
+        TZAVolumeNumberInfo next;
+        next.LastVolumeNumber = dirManager_->Volume.LastVolumeNumber;
+        next.SetVolumeNumber(CurrentVolume.VolumeNumber + 1);
+        OpenVolume(next);
+        archive = archiveStream_;
+        dirManager_->ArchiveStream = archive;
+        archive->SetPosition(0);
+        const std::size_t n = archive->Read(buffer + done, count - done);
+        if (n == 0) break;
+        done += n;
+    }
+    return done;
+}
+
+bool TZABaseArchiver::InternalDecompressFile(TStream* archive, TStream* output, const TDirItem& item) {
+    unsigned char raw[TZAZipFileHeader::kSize];
+    archive->ReadBuffer(raw, sizeof raw);
+    TZAZipFileHeader local;
+    local.Load(raw);
+    archive->SetPosition(archive->GetPosition() + local.FileNameLength + local.ExtraFieldLength);
+
+    std::int64_t compressedSize = item.GetCompressedSize();
+    if (spanningMode_ == smNone) {
+        const std::int64_t limit = dirManager_->CentralDirOffset - archive->GetPosition();
+        if (compressedSize > limit) compressedSize = limit < 0 ? 0 : limit;
+    }
+    FileBytesTotal = static_cast<double>(compressedSize);
+    SkipFile = false;
+    std::int64_t written = 0;
+    std::uint32_t crc = 0xFFFFFFFF;
+    bool decoded = false;
+    switch (item.CompressionMethod) {
+    case 0:
+    case 8: decoded = decodeStoredOrDeflated(archive, output, item, compressedSize, written, crc); break;
+    case 9: throw EZAException(55, nullptr);
+    default:
+        if (item.VersionNeededToExtract < 11) return false;
+        decoded = decodeBlockFormat(archive, output, item, written, crc);
+        break;
+    }
+    if (written != item.GetUncompressedSize()) return false;
+    if (!decoded) return false;
+    if (SkipFile) return true;
+    return ~crc == item.Crc32;
+}
+
+bool TZABaseArchiver::decodeStoredOrDeflated(TStream* archive, TStream* output, const TDirItem& item,
+                                             std::int64_t compressedSize, std::int64_t& written, std::uint32_t& crc) {
+    const std::uint64_t memoryShare = zaos::availablePhysicalMemory() / 20;
+    const bool encrypted = (item.GeneralPurposeBitFlag & 1) != 0;
+    std::int64_t keys[3] = {0, 0, 0};
+    if (encrypted) {
+        compressedSize -= 12;
+        const std::int64_t headerPosition = archive->GetPosition();
+        for (;;) {
+            archive->SetPosition(headerPosition);
+            const bool passed = ZipInitPassword(archive, Password, item.GeneralPurposeBitFlag, item.LastModFileTime,
+                                                item.Crc32, keys);
+            if (passed || SuppressPasswordPrompt) break;
+            DoOnPassword(item.FileName, Password, SkipFile);
+            if (SkipFile) return false;
+        }
+    }
+    const bool deflated = item.CompressionMethod == 8;
+    TZAInflater inflater(true);
+    if (deflated && !inflater.Ok()) return false;
+    // Small items need small buffers: no megabyte to clear for every 1 KiB file.
+    std::vector<unsigned char> input(static_cast<std::size_t>(std::clamp<std::int64_t>(compressedSize, 0, kInputBlock)) + 2);
+    std::vector<unsigned char> out;
+    const std::int64_t declared = item.GetUncompressedSize();
+    std::int64_t consumed = 0;
+    while (consumed < compressedSize) {
+        FileBytesDone = static_cast<double>(consumed);
+        if (ProgressEnabled) {
+            const auto operation = static_cast<TZAProcessOperation>(item.Operation);
+            DoOnFileProgress(item.FileName, FileBytesDone / FileBytesTotal * 100, operation, ppProcess, Cancel);
+            if (Cancel) return true;
+            const double overall = SelectedFileCount > 0
+                                       ? (FileBytesDone / FileBytesTotal + ProcessedFileCount) / SelectedFileCount * 100
+                                       : 0;
+            DoOnOverallProgress(overall, operation, ppProcess, Cancel);
+            if (Cancel) return true;
+        }
+        std::int64_t block = std::min(kInputBlock, compressedSize - consumed);
+        while (static_cast<std::uint64_t>(estimateOutput(item.UncompressedSize, item.CompressedSize, block)) >= memoryShare &&
+               block >= kSmallestBlock) {
+            block /= 2;
+        }
+        if (block < 1) block = 1;
+        if (readSpanning(archive, input.data(), static_cast<std::size_t>(block)) != static_cast<std::size_t>(block)) return false;
+        if (encrypted) ZipDecryptBuffer(reinterpret_cast<char*>(input.data()), static_cast<int>(block), keys);
+        if (!deflated) {
+            crc = ZACrc32Update(crc, input.data(), block);
+            if (output->Write(input.data(), static_cast<std::size_t>(block)) != static_cast<std::size_t>(block)) return false;
+            written += block;
+        } else {
+            const std::int64_t estimate = estimateOutput(item.UncompressedSize, item.CompressedSize, block);
+            out.resize(static_cast<std::size_t>(std::clamp<std::int64_t>(estimate, 65536, kOutputChunk)));
+            inflater.SetInput(input.data(), static_cast<std::size_t>(block));
+            for (;;) {
+                const long long n = inflater.Inflate(out.data(), out.size());
+                if (n < 0) return false;
+                if (n > 0) {
+                    crc = ZACrc32Update(crc, out.data(), n);
+                    if (output->Write(out.data(), static_cast<std::size_t>(n)) != static_cast<std::size_t>(n)) return false;
+                    written += n;
+                    // More than the directory promised: damaged or hostile; stop before it fills the disk.
+                    if (written > declared) return false;
+                }
+                if (inflater.Finished() || static_cast<std::size_t>(n) < out.size()) break;
+            }
+        }
+        consumed += block;
+    }
+    return true;
+}
+
+bool TZABaseArchiver::decodeBlockFormat(TStream* archive, TStream* output, const TDirItem& item, std::int64_t& written,
+                                        std::uint32_t& crc) {
+    unsigned char header[50];
+    if (archive->Read(header, sizeof header) != sizeof header) return false;
+    const std::uint32_t blockSize = loadLE32(header);
+    const std::uint32_t blocks = loadLE32(header + 16);
+    const unsigned algorithm = header[20];
+    const bool compressed = header[21] != 0;
+    const std::uint16_t cipher = loadLE16(header + 22);
+    // None of the strong ciphers is available; such items cannot be decoded.
+    if (cipher != 0xFFFF) return false;
+    if (compressed && algorithm != caZLIB) return false;
+    const std::int64_t total = item.UncompressedSize == 0xFFFFFFFF ? item.GetUncompressedSize()
+                                                                   : static_cast<std::int64_t>(loadLE32(header + 8));
+    FileBytesTotal = static_cast<double>(archive->GetSize());
+    double done = sizeof header;
+    std::vector<unsigned char> data, plain;
+    for (std::uint32_t b = 0; b < blocks; ++b) {
+        FileBytesDone = done;
+        if (ProgressEnabled) {
+            const auto operation = static_cast<TZAProcessOperation>(item.Operation);
+            DoOnFileProgress(item.FileName, FileBytesDone / FileBytesTotal * 100, operation, ppProcess, Cancel);
+            if (Cancel) return true;
+            const double overall = SelectedFileCount > 0
+                                       ? (FileBytesDone / FileBytesTotal + ProcessedFileCount) / SelectedFileCount * 100
+                                       : 0;
+            DoOnOverallProgress(overall, operation, ppProcess, Cancel);
+            if (Cancel) return true;
+        }
+        unsigned char lengthBytes[4];
+        if (archive->Read(lengthBytes, 4) != 4) return false;
+        const std::uint32_t length = loadLE32(lengthBytes);
+        if (length > archive->GetSize() - archive->GetPosition()) return false;
+        data.resize(length);
+        if (archive->Read(data.data(), length) != length) return false;
+        done += 4.0 + length;
+        const std::int64_t left = total - written;
+        const std::int64_t expected = (b + 1 == blocks) ? left : std::min<std::int64_t>(blockSize, left);
+        if (expected < 0 || expected > kLargestOwnBlock) return false;
+        const unsigned char* result = data.data();
+        std::size_t resultSize = data.size();
+        if (compressed) {
+            if (!ZAUncompressBlock(data.data(), data.size(), static_cast<std::size_t>(expected), plain)) return false;
+            result = plain.data();
+            resultSize = plain.size();
+        }
+        crc = ZACrc32Update(crc, result, static_cast<long long>(resultSize));
+        if (output->Write(result, resultSize) != resultSize) return false;
+        written += static_cast<std::int64_t>(resultSize);
+    }
+    return true;
+}
+
+// ---- Single items without events ------------------------------------------------------------
+
+int TZABaseArchiver::findItemByName(const std::string& fileName) {
+    const bool recurse = Options.Recurse;
+    Options.Recurse = false;
+    TZAArchiveItem item;
+    bool found = false;
+    try {
+        found = FindFirst(fileName, item, "", 10431);
+    } catch (...) {
+        Options.Recurse = recurse;
+        throw;
+    }
+    Options.Recurse = recurse;
+    return found ? item.InternalSearchRec.Index : -1;
+}
+
+void TZABaseArchiver::ExtractToStream(const std::string& fileName, TStream* stream) {
+    CheckInactive();
+    CheckInUpdate();
+    ProgressEnabled = false;
+    const int index = findItemByName(fileName);
+    if (index < 0) throw EZAException(15, {fileName}, this);
+    ExtractItem(index, stream);
+}
+
+void TZABaseArchiver::ExtractToBuffer(const std::string& fileName, void* buffer, std::int64_t count) {
+    TMemoryStream memory;
+    ExtractToStream(fileName, &memory);
+    memory.SetPosition(0);
+    // Exactly count bytes, never more: a longer item is cut, a shorter one is a read error.
+    if (count < 0) throw EReadError("Stream read error");
+    memory.ReadBuffer(buffer, static_cast<std::size_t>(count));
+}
+
+void TZABaseArchiver::ExtractToString(const std::string& fileName, std::string& text) {
+    TMemoryStream memory;
+    ExtractToStream(fileName, &memory);
+    text.assign(reinterpret_cast<const char*>(memory.Memory()), static_cast<std::size_t>(memory.GetSize()));
+}
+
+bool TZABaseArchiver::IsFilePasswordValid(const std::string& fileName, const std::string& password) {
+    CheckInactive();
+    TZAArchiveItem found;
+    if (!FindFirst(fileName, found, "", 10431)) throw EZAException(42, {fileName}, this);
+    const int index = found.InternalSearchRec.Index;
+    const TDirItem entry = *dirManager_->CentralDir.GetItemPtr(index);
+    if ((entry.GeneralPurposeBitFlag & 1) == 0) return true;
+    if (spanningMode_ != smNone) {
+        TZAVolumeNumberInfo volume;
+        volume.LastVolumeNumber = dirManager_->Volume.LastVolumeNumber;
+        volume.SetVolumeNumber(static_cast<int>(entry.GetDiskNumberStart()));
+        OpenVolume(volume);
+    }
+    archiveStream_->SetPosition(entry.GetLocalHeaderOffset());
+    unsigned char raw[TZAZipFileHeader::kSize];
+    archiveStream_->ReadBuffer(raw, sizeof raw);
+    TZAZipFileHeader local;
+    local.Load(raw);
+    archiveStream_->SetPosition(archiveStream_->GetPosition() + local.FileNameLength + local.ExtraFieldLength);
+    // The component's own format carries a verifier for ciphers that are not available here.
+    if (entry.CompressionMethod != 0 && entry.CompressionMethod != 8) return false;
+    std::int64_t keys[3];
+    if (!ZipInitPassword(archiveStream_, password, entry.GeneralPurposeBitFlag, entry.LastModFileTime, entry.Crc32, keys)) {
+        return false;
+    }
+    if (spanningMode_ != smNone) return true;
+    const bool savedSuppress = SuppressPasswordPrompt;
+    const std::string savedPassword = Password;
+    SuppressPasswordPrompt = true;
+    Password = password;
+    bool result = true;
+    try {
+        TestTaggedFile(index, fileName);
+    } catch (...) {
+        result = false;
+    }
+    SuppressPasswordPrompt = savedSuppress;
+    Password = savedPassword;
+    return result;
+}
+
+} // namespace tarnwick

@@ -1,0 +1,138 @@
+// Searching the directory: FindFirst/FindNext by the properties or by a mask, the attribute
+// filter and the item test.
+#include <algorithm>
+#include <cstring>
+
+#include "zip/zamasks.h"
+#include "zip/zastrfunc.h"
+#include "zip/ziparchiver.h"
+
+namespace tarnwick {
+namespace {
+
+std::string withoutTrailingSeparator(std::string name) {
+    while (!name.empty() && (name.back() == '/' || name.back() == '\\')) name.pop_back();
+    return name;
+}
+
+std::string folderPart(const std::string& path) {
+    const std::size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string namePartOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool matchesWholeOrName(const std::string& name, const std::string& mask) {
+    if (IsInternalFileMatchMask(name, mask)) return true;
+    const std::string part = namePartOf(name);
+    return part.size() != name.size() && IsInternalFileMatchMask(part, mask);
+}
+
+} // namespace
+
+bool TZABaseArchiver::CheckAttributesMatch(std::uint32_t attributes, int searchAttr) {
+    // Read-only and archive bits never exclude; hidden, system, volume and folder must be asked for.
+    const std::uint32_t restricted = attributes & (2u | 4u | 8u | 16u);
+    return (restricted & ~static_cast<std::uint32_t>(searchAttr)) == 0;
+}
+
+bool TZABaseArchiver::FindFirst(TZAArchiveItem& item) {
+    CheckInactive();
+    item.InternalSearchRec.UseProperties = true;
+    item.InternalSearchRec.SearchAttr = Options.SearchAttr;
+    item.InternalSearchRec.Index = 0;
+    return searchFrom(item);
+}
+
+bool TZABaseArchiver::FindFirst(const std::string& fileMask, TZAArchiveItem& item, const std::string& exclusionMask,
+                                int searchAttr) {
+    CheckInactive();
+    std::string mask = fileMask;
+    if (mask.size() >= 2 && mask[1] == ':' && Options.StorePath != spFullPathWithDrive) mask.erase(0, 2);
+    std::replace(mask.begin(), mask.end(), '\\', '/');
+    TInternalSearchRec& rec = item.InternalSearchRec;
+    const std::size_t n = std::min<std::size_t>(mask.size(), sizeof rec.FileMask - 1);
+    std::memcpy(rec.FileMask, mask.data(), n);
+    rec.FileMask[n] = '\0';
+    rec.ExclusionMask = exclusionMask;
+    rec.SearchAttr = searchAttr;
+    rec.UseProperties = false;
+    rec.HasWildcards = mask.find_first_of("*?") != std::string::npos;
+    rec.Index = 0;
+    return searchFrom(item);
+}
+
+bool TZABaseArchiver::FindNext(TZAArchiveItem& item) {
+    CheckInactive();
+    ++item.InternalSearchRec.Index;
+    return searchFrom(item);
+}
+
+bool TZABaseArchiver::searchFrom(TZAArchiveItem& item) {
+    const TZADirArray& dir = dirManager_->CentralDir;
+    TInternalSearchRec& rec = item.InternalSearchRec;
+    std::string maskFolder;
+    if (!Options.Recurse) {
+        std::string mask = rec.FileMask;
+        std::replace(mask.begin(), mask.end(), '/', '\\');
+        maskFolder = ZAAnsiLowerCase(folderPart(mask));
+    }
+    for (int i = std::max(rec.Index, 0); i < dir.GetCount(); ++i) {
+        const TDirItem& entry = *dir.GetItemPtr(i);
+        if (!Options.Recurse) {
+            std::string name = withoutTrailingSeparator(entry.FileName);
+            std::replace(name.begin(), name.end(), '/', '\\');
+            if (ZAAnsiLowerCase(folderPart(name)) != maskFolder) continue;
+        }
+        if (!IsItemMatches(i, item) || !CheckAttributesMatch(entry.ExternalFileAttributes, rec.SearchAttr)) continue;
+        rec.Index = i;
+        fillItem(i, item);
+        return true;
+    }
+    return false;
+}
+
+bool TZABaseArchiver::IsItemMatches(int index, const TZAArchiveItem& item) {
+    const TDirItem& entry = *dirManager_->CentralDir.GetItemPtr(index);
+    const TInternalSearchRec& rec = item.InternalSearchRec;
+    if (rec.UseProperties) {
+        std::string name = entry.FileName;
+        std::replace(name.begin(), name.end(), '/', '\\');
+        const bool selected = std::any_of(FileMasks.begin(), FileMasks.end(),
+                                          [&](const std::string& m) { return IsInternalFileMatchMask(name, m); });
+        return selected && std::none_of(ExclusionMasks.begin(), ExclusionMasks.end(),
+                                        [&](const std::string& m) { return IsInternalFileMatchMask(name, m); });
+    }
+    const std::string name = withoutTrailingSeparator(entry.FileName);
+    if (!matchesWholeOrName(name, rec.FileMask)) return false;
+    return rec.ExclusionMask.empty() || !matchesWholeOrName(name, rec.ExclusionMask);
+}
+
+void TZABaseArchiver::fillItem(int index, TZAArchiveItem& item) const {
+    const TDirItem& entry = *dirManager_->CentralDir.GetItemPtr(index);
+    std::string name = entry.FileName;
+    std::replace(name.begin(), name.end(), '/', '\\');
+    while (!name.empty() && name.back() == '\\') name.pop_back();
+    const std::size_t slash = name.find_last_of('\\');
+    item.FileName = slash == std::string::npos ? name : name.substr(slash + 1);
+    item.StoredPath = slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
+    item.CompressedSize = entry.GetCompressedSize();
+    item.UncompressedSize = entry.GetUncompressedSize();
+    if (item.UncompressedSize > 0) {
+        const double rate = (1.0 - static_cast<double>(item.CompressedSize) / static_cast<double>(item.UncompressedSize)) * 100.0;
+        item.CompressionRate = rate < 0 ? 0 : rate;
+    } else {
+        item.CompressionRate = 100;
+    }
+    item.Encrypted = (entry.GeneralPurposeBitFlag & 1) != 0;
+    item.LastModFileDate = entry.LastModFileDate;
+    item.LastModFileTime = entry.LastModFileTime;
+    item.CRC = entry.Crc32;
+    item.ExternalFileAttributes = entry.ExternalFileAttributes;
+    item.Comment = entry.FileComment;
+}
+
+} // namespace tarnwick

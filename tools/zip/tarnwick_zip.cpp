@@ -1,0 +1,282 @@
+// tarnwick-zip: lists, tests and extracts ZIP archives through the archive component, for
+// scripts and other tools. Exit status 0 on success, 1 when any item failed, 2 on a usage error
+// or an archive that cannot be opened.
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "zip/os/os.h"
+#include "zip/ziparchiver.h"
+#include "zip/zamasks.h"
+
+namespace {
+
+using namespace tarnwick;
+
+constexpr const char* kUsage =
+    "usage: tarnwick-zip list ARCHIVE [MASK...] [--comment]\n"
+    "       tarnwick-zip test ARCHIVE [MASK...] [-p PASSWORD]\n"
+    "       tarnwick-zip extract ARCHIVE [MASK...] -d DIR [-p PASSWORD] [--exclude MASK]...\n"
+    "                    [--overwrite prompt|always|never|newer|older] [--no-dirs] [--keep-corrupted]\n";
+
+struct Arguments {
+    std::string command;
+    std::string archive;
+    std::vector<std::string> masks;
+    std::vector<std::string> excludes;
+    std::string destination;
+    std::string password;
+    bool hasPassword = false;
+    bool comment = false;
+    bool noDirs = false;
+    bool keepCorrupted = false;
+    TZAOverwriteMode overwrite = omAlways;
+};
+
+class UsageError : public std::exception {
+public:
+    explicit UsageError(std::string text) : text_(std::move(text)) {}
+    const char* what() const noexcept override { return text_.c_str(); }
+
+private:
+    std::string text_;
+};
+
+Arguments parseArguments(int argc, char** argv) {
+    Arguments a;
+    if (argc < 2) throw UsageError("missing command");
+    a.command = argv[1];
+    if (a.command != "list" && a.command != "test" && a.command != "extract") throw UsageError("unknown command " + a.command);
+    bool haveArchive = false;
+    for (int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) throw UsageError(arg + " needs a value");
+            return zaos::argumentToAnsi(argv[++i]);
+        };
+        if (arg == "-d" && a.command == "extract") {
+            a.destination = value();
+        } else if (arg == "-p" && a.command != "list") {
+            a.password = value();
+            a.hasPassword = true;
+        } else if (arg == "--exclude" && a.command == "extract") {
+            a.excludes.push_back(value());
+        } else if (arg == "--overwrite" && a.command == "extract") {
+            const std::string mode = value();
+            const std::pair<const char*, TZAOverwriteMode> modes[] = {
+                {"prompt", omPrompt}, {"always", omAlways}, {"never", omNever}, {"newer", omIfNewer}, {"older", omIfOlder}};
+            bool known = false;
+            for (const auto& [name, m] : modes) {
+                if (mode == name) {
+                    a.overwrite = m;
+                    known = true;
+                }
+            }
+            if (!known) throw UsageError("unknown overwrite mode " + mode);
+        } else if (arg == "--no-dirs" && a.command == "extract") {
+            a.noDirs = true;
+        } else if (arg == "--keep-corrupted" && a.command == "extract") {
+            a.keepCorrupted = true;
+        } else if (arg == "--comment" && a.command == "list") {
+            a.comment = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            throw UsageError("unknown option " + arg);
+        } else if (!haveArchive) {
+            a.archive = zaos::argumentToAnsi(argv[i]);
+            haveArchive = true;
+        } else {
+            a.masks.push_back(zaos::argumentToAnsi(argv[i]));
+        }
+    }
+    if (!haveArchive) throw UsageError("missing archive");
+    if (a.command == "extract" && a.destination.empty()) throw UsageError("extract needs -d DIR");
+    if (a.masks.empty()) a.masks.push_back("*");
+    return a;
+}
+
+std::string dosDateTimeText(std::uint16_t date, std::uint16_t time) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", 1980u + (date >> 9), (date >> 5) & 15u, date & 31u,
+                  time >> 11, (time >> 5) & 63u, (time & 31u) * 2);
+    return text;
+}
+
+// The archiver as the tool drives it: failures are reported on standard error and counted, a
+// wrong or missing password skips the item and counts as a failure, progress is a bar.
+class ToolArchiver final : public TZipArchiver {
+public:
+    explicit ToolArchiver(const Arguments& arguments) : TZipArchiver(nullptr), args_(arguments) {
+        showProgress_ = zaos::isTerminal(1) && zaos::isTerminal(2);
+        started_ = std::chrono::steady_clock::now();
+    }
+
+    int failures() const { return failures_; }
+
+    // Tags every item that one of the masks selects and no exclusion mask removes.
+    int selectItems() {
+        TZADirArray& dir = DirManager()->CentralDir;
+        dir.ClearTags();
+        int selected = 0;
+        const std::string firstExclusion = args_.excludes.empty() ? std::string() : args_.excludes.front();
+        for (const std::string& mask : args_.masks) {
+            TZAArchiveItem item;
+            for (bool found = FindFirst(mask, item, firstExclusion, 63); found; found = FindNext(item)) {
+                TDirItem& entry = *dir.GetItemPtr(item.InternalSearchRec.Index);
+                if (entry.Tag != 0 || isExcluded(entry.FileName)) continue;
+                entry.Tag = 1;
+                ++selected;
+            }
+        }
+        return selected;
+    }
+
+    void run(TZAProcessOperation operation) {
+        // Like unzip -d: the destination folder is made when missing, also with --no-dirs.
+        if (operation == poExtract && !ForceDirectories(BaseDir)) {
+            throw EZAException(20, {BaseDir}, this);
+        }
+        CheckInactive();
+        CheckInUpdate();
+        selectItems();
+        ProcessTaggedFiles(operation);
+        clearProgress();
+    }
+
+protected:
+    void DoOnPassword(const std::string& fileName, std::string& newPassword, bool& skipFile) override {
+        if (args_.hasPassword) {
+            skipFile = true;
+        } else {
+            clearProgress();
+            TZipArchiver::DoOnPassword(fileName, newPassword, skipFile);
+        }
+        if (skipFile) report(fileName, "skipped: password missing or wrong");
+    }
+
+    void DoOnProcessFileFailure(const std::string& fileName, TZAProcessOperation, int, int, const std::string& message,
+                                TZAAction& action) override {
+        report(fileName, message);
+        action = fxaIgnore;
+    }
+
+    void DoOnConfirmOverwrite(const std::string& sourceFileName, std::string& destFileName, bool& confirm) override {
+        clearProgress();
+        TZipArchiver::DoOnConfirmOverwrite(sourceFileName, destFileName, confirm);
+    }
+
+    void DoOnOverallProgress(double progress, TZAProcessOperation operation, TZAProgressPhase phase, bool& cancel) override {
+        TZipArchiver::DoOnOverallProgress(progress, operation, phase, cancel);
+        if (!showProgress_) return;
+        // Short runs finish before a bar is worth drawing.
+        if (std::chrono::steady_clock::now() - started_ < std::chrono::milliseconds(500)) return;
+        const int percent = static_cast<int>(progress);
+        if (percent == lastPercent_) return;
+        lastPercent_ = percent;
+        const int filled = percent * 40 / 100;
+        std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                     std::string(static_cast<std::size_t>(40 - filled), ' ').c_str(), percent);
+        std::fflush(stderr);
+        barShown_ = true;
+    }
+
+private:
+    bool isExcluded(const std::string& storedName) const {
+        std::string name = storedName;
+        while (!name.empty() && name.back() == '/') name.pop_back();
+        const std::size_t slash = name.find_last_of('/');
+        const std::string part = slash == std::string::npos ? name : name.substr(slash + 1);
+        for (std::size_t i = 1; i < args_.excludes.size(); ++i) {
+            std::string mask = args_.excludes[i];
+            for (char& c : mask) {
+                if (c == '\\') c = '/';
+            }
+            if (IsInternalFileMatchMask(name, mask) || IsInternalFileMatchMask(part, mask)) return true;
+        }
+        return false;
+    }
+
+    void clearProgress() {
+        if (!barShown_) return;
+        std::fprintf(stderr, "\r%50s\r", "");
+        barShown_ = false;
+        lastPercent_ = -1;
+    }
+
+    void report(const std::string& fileName, const std::string& message) {
+        clearProgress();
+        ++failures_;
+        std::cerr << "tarnwick-zip: " << zaos::ansiToConsole(fileName) << ": " << zaos::ansiToConsole(message) << '\n';
+    }
+
+    const Arguments& args_;
+    int failures_ = 0;
+    bool showProgress_ = false;
+    bool barShown_ = false;
+    int lastPercent_ = -1;
+    std::chrono::steady_clock::time_point started_;
+};
+
+int list(ToolArchiver& archiver, const Arguments& args) {
+    if (args.comment) {
+        std::cout << zaos::ansiToConsole(archiver.GetFileComment());
+        return 0;
+    }
+    archiver.selectItems();
+    const TZADirArray& dir = archiver.DirManager()->CentralDir;
+    std::string out;
+    char number[160];
+    for (int i = 0; i < dir.GetCount(); ++i) {
+        const TDirItem& item = *dir.GetItemPtr(i);
+        if (item.Tag == 0) continue;
+        out += zaos::ansiToConsole(item.FileName);
+        std::snprintf(number, sizeof number, "\t%lld\t%lld\t%08x\t%x\t%s\t%d\t%u\n",
+                      static_cast<long long>(item.GetUncompressedSize()), static_cast<long long>(item.GetCompressedSize()),
+                      item.Crc32, item.ExternalFileAttributes, dosDateTimeText(item.LastModFileDate, item.LastModFileTime).c_str(),
+                      (item.GeneralPurposeBitFlag & 1) != 0 ? 1 : 0, item.CompressionMethod);
+        out += number;
+        if (out.size() > (1 << 16)) {
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            out.clear();
+        }
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
+}
+
+int run(int argc, char** argv) {
+    Arguments args;
+    try {
+        args = parseArguments(argc, argv);
+    } catch (const UsageError& e) {
+        std::cerr << "tarnwick-zip: " << e.what() << '\n' << kUsage;
+        return 2;
+    }
+    ToolArchiver archiver(args);
+    archiver.FileName = args.archive;
+    archiver.Password = args.password;
+    archiver.BaseDir = args.destination;
+    archiver.Options.CreateDirs = !args.noDirs;
+    archiver.Options.OverwriteMode = args.overwrite;
+    archiver.ExtractCorruptedFiles = args.keepCorrupted;
+    try {
+        archiver.OpenArchive(static_cast<std::uint16_t>(0));
+    } catch (const std::exception& e) {
+        std::cerr << "tarnwick-zip: " << zaos::ansiToConsole(args.archive) << ": " << zaos::ansiToConsole(e.what()) << '\n';
+        return 2;
+    }
+    try {
+        if (args.command == "list") return list(archiver, args);
+        archiver.run(args.command == "test" ? poTest : poExtract);
+    } catch (const std::exception& e) {
+        std::cerr << "tarnwick-zip: " << zaos::ansiToConsole(e.what()) << '\n';
+        return 1;
+    }
+    return archiver.failures() == 0 ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) { return run(argc, argv); }
