@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Sets up this machine if needed and shows the setup program at work:
-#  1. builds the demo and a sample package (_setup.pkg), and prints what its header says;
-#  2. builds setup.exe and puts it beside the package, with a picture and a Read Me file;
-#  3. starts setup.exe under Wine on a private X server, walks it to the summary page with a
-#     screenshot of every page (build/demo/shots), and leaves through Exit Setup.
+# Sets up this machine if needed and shows the setup program doing its whole job:
+#  1. builds the example product (examples/notepad) into a setup folder: _setup.pkg, _setup.dat
+#     (the numbered items zipped by Info-ZIP's zip, then enciphered), setup.exe, readme.txt and a
+#     picture, and prints the package's records;
+#  2. starts setup.exe under Wine on a private X server, walks the wizard with a screenshot of every
+#     page (build/demo/shots), installs, and prints what was installed: files, registry values,
+#     shortcuts;
+#  3. runs the uninstaller the way the list of installed programs does, and prints what remains.
 # Options:
 #   --walk             with a display (DISPLAY set): start setup.exe there and let a person walk it
 #   --update-gallery   also copy the screenshots to docs/gallery (the README's pictures)
@@ -27,7 +30,7 @@ bash scripts/bootstrap.sh
 mkdir -p build
 echo "[demo] building"
 if ! { cmake --preset native && cmake --build build/native --target tarnwick-demo &&
-       cmake --preset win64 && cmake --build build/win64 --target setup setup_gui_driver; } >build/demo.log 2>&1; then
+       cmake --preset win64 && cmake --build build/win64 --target setup setup_gui_driver tarnwick-notepad; } >build/demo.log 2>&1; then
   tail -n 60 build/demo.log; exit 1
 fi
 
@@ -38,10 +41,12 @@ mkdir -p "$RUN_DIR"
 source scripts/wine-env.sh
 trap 'wine_env_stop; rm -rf "$WORK"' EXIT
 
-# The package, and its header as start-up reads it.
-build/native/tools/demo/tarnwick-demo "$WORK"
-cp build/win64/src/app/setup.exe tools/demo/intro.jpg "$WORK/setup/"
-printf 'Tarnwick Notepad\r\n\r\nA sample product for the setup program'"'"'s demo.\r\n' >"$WORK/setup/readme.txt"
+echo "[demo] building the example product's setup folder"
+build/native/tools/demo/tarnwick-demo example examples/notepad build/win64/examples/tarnwick-notepad.exe "$WORK"
+(cd "$WORK/items" && zip -q -X ../data.zip ./*.twi)
+build/native/tools/demo/tarnwick-demo encipher "$WORK/data.zip" "$WORK/setup/_setup.dat"
+cp build/win64/src/app/setup.exe tools/demo/intro.jpg examples/notepad/files/readme.txt "$WORK/setup/"
+ls -l "$WORK/setup" | sed 's/^/  /'
 
 if [ $walk -eq 1 ]; then
   # The person's own display instead of the private X server: the same prefix settings otherwise.
@@ -61,9 +66,53 @@ wine_env_start
 SHOTS="$ROOT/build/demo/shots"
 rm -rf "$SHOTS"
 mkdir -p "$SHOTS"
-bash tests/gui/run_gui_test.sh build/win64/tests/gui/setup_gui_driver.exe "$WORK/setup/setup.exe" tour "$SHOTS"
+
+shell_folder() { # HKLM Shell Folders value -> Unix path
+  local value
+  value=$(wine reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' /v "$1" 2>/dev/null |
+    tr -d '\r' | sed -n "s/^ *$1 *REG_SZ *//p")
+  winepath -u "$value" 2>/dev/null
+}
+PRODUCT_DIR="$WINEPREFIX/drive_c/Program Files/Tarnwick Notepad"
+PROGRAMS_DIR="$(shell_folder 'Common Programs')/Tarnwick Notepad"
+DESKTOP_LINK="$(shell_folder 'Common Desktop')/Tarnwick Notepad.lnk"
+show_state() {
+  echo "  files in C:\\Program Files\\Tarnwick Notepad:"
+  if [ -d "$PRODUCT_DIR" ]; then
+    (cd "$PRODUCT_DIR" && find . -type f -printf '    %P  (%s bytes)\n' | sort)
+  else
+    echo "    (no folder)"
+  fi
+  echo "  registry:"
+  for key in 'HKLM\SOFTWARE\Tarnwick Notepad' 'HKCU\Software\Tarnwick Notepad' \
+             'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tarnwick Notepad' \
+             'HKLM\SOFTWARE\Tarnwick Samples\Tarnwick Notepad'; do
+    if out=$(wine reg query "$key" 2>/dev/null | tr -d '\r' | grep -v '^$'); then
+      printf '%s\n' "$out" | sed 's/^/    /'
+    else
+      echo "    $key: (no key)"
+    fi
+  done
+  echo "  shortcuts:"
+  local found=0 link
+  for link in "$PROGRAMS_DIR"/*.lnk "$DESKTOP_LINK"; do
+    [ -f "$link" ] || continue
+    found=1
+    printf '    %s -> %s (in %s)\n' "${link##*/}" \
+      "$(lnkinfo "$link" | sed -n 's/^[[:space:]]*Local path[[:space:]]*: //p' | head -n 1)" \
+      "$(lnkinfo "$link" | sed -n 's/^[[:space:]]*Working directory[[:space:]]*: //p' | head -n 1)"
+  done
+  [ $found -eq 1 ] || echo "    (none)"
+}
+
+bash tests/gui/run_gui_test.sh build/win64/tests/gui/setup_gui_driver.exe "$WORK/setup/setup.exe" demo-install "$SHOTS"
+echo "[demo] installed:"
+show_state
+bash tests/gui/run_gui_test.sh build/win64/tests/gui/setup_gui_driver.exe "$WORK/setup/setup.exe" demo-uninstall "$SHOTS"
+echo "[demo] after the uninstallation, what remains:"
+show_state
 echo "[demo] screenshots of every page: $SHOTS"
-ls "$SHOTS"
+ls "$SHOTS" | sed 's/^/  /'
 if [ $gallery -eq 1 ]; then
   mkdir -p docs/gallery
   cp "$SHOTS"/*.png docs/gallery/

@@ -189,6 +189,7 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner) {
     BackButton = Control("BackButton");
     NextButton = Control("NextButton");
     Button3 = Control("Button3");
+    createZipArchiver();
     startUp();
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ui/form.h"
+#include "zip/ziparchiver.h"
 
 #include <windows.h>
 
@@ -54,6 +55,8 @@ public:
     HRESULT CreateShortcut(const std::string& target, const std::string& linkFile, const std::string& description);
     void RunInstallation();
     void RunUninstallation();
+    void ZipArchiver1FileProgress(TObject* Sender, const std::string& FileName, double Progress,
+                                  TZAProcessOperation Operation, TZAProgressPhase ProgressPhase, bool& Cancel);
 
     // Controls the code works with.
     ui::TControl* Label1;
@@ -102,6 +105,7 @@ public:
     std::int32_t RegistryRecordCount = 0;
     double LastProgress = 0;
     TMyBlowfish* Cipher = nullptr; // owned by the window
+    TZipArchiver* ZipArchiver1 = nullptr; // owned by the window; opens the data archive
     std::unique_ptr<TRegistryAccess> Registry;
     // The deciphered package, open and positioned after the header; the runs read on from here.
     HANDLE PackageFile = INVALID_HANDLE_VALUE;
@@ -114,6 +118,7 @@ private:
     void listProgramsMenuFolders();
     void fillSummary();
     void closePackageFile();
+    void createZipArchiver();
 };
 
 extern TMainForm* MainForm;

@@ -24,6 +24,10 @@ public:
     virtual void SetNavigationEnabled(bool enabled) = 0;  // Back and Next together
     virtual void PerformNext() = 0;
 
+    // Where a run stands, for logs and measurements: "decipher", "extract", "copy", "clean-up",
+    // "registry", "icons", "finish". The window ignores it.
+    virtual void PhaseStarted(const char* /*phase*/) {}
+
     // One step of the bar: advance by one and let the window repaint.
     void StepProgress() {
         SetProgressPosition(ProgressPosition() + 1);

@@ -211,6 +211,7 @@ bool waitText(HWND window, const std::string& expected, int timeoutMs) {
 }
 
 void setShotFolder(const std::string& folder) { gShotFolder = folder; }
+const std::string& shotFolder() { return gShotFolder; }
 
 bool shot(const std::string& name, HWND window) {
     if (gShotFolder.empty()) return true;

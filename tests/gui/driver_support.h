@@ -82,6 +82,7 @@ bool waitText(HWND window, const std::string& expected, int timeoutMs = 5000);
 // Screenshots: asks the script around the driver for a PNG of the screen, cropped to window
 // when given, and waits until it is there.
 void setShotFolder(const std::string& folder);
+const std::string& shotFolder(); // empty when none was given
 bool shot(const std::string& name, HWND window = nullptr);
 
 } // namespace gui

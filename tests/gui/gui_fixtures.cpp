@@ -97,6 +97,8 @@ void checkLayout(TChecks& checks, HWND form, int clientWidth, int clientHeight, 
 
 std::string commonFolder(const char* name) { return readString(HKEY_LOCAL_MACHINE, kShellFolders, name).value_or(""); }
 
+std::string storedZip(const std::vector<std::pair<std::string, std::string>>& items);
+
 tarnwick::TPackage samplePackage(const std::string& product, std::int32_t mainItem, const std::string& destination) {
     tarnwick::TPackage p;
     p.header.productName = product;
@@ -105,6 +107,7 @@ tarnwick::TPackage samplePackage(const std::string& product, std::int32_t mainIt
     p.header.programFolderName = ""; // the product name stands in
     p.header.mainItemNumber = mainItem;
     p.header.itemCount = mainItem >= 1 ? 1 : 0;
+    if (mainItem >= 1) p.files = {{tarnwick::frFolder, 0, "[INSTALLDIR]"}, {tarnwick::frFile, mainItem, "[INSTALLDIR]\\tool.exe"}};
     return p;
 }
 
@@ -117,6 +120,68 @@ void TSetupFolder::Package(const tarnwick::TPackage& package, const std::string&
     cipher.Encrypt_File((path_ + "\\_setup").c_str());
     MoveFileExA((path_ + "\\_setupBLW").c_str(), (path_ + "\\_setup.pkg").c_str(), MOVEFILE_REPLACE_EXISTING);
     DeleteFileA((path_ + "\\_setup").c_str());
+
+    std::vector<std::pair<std::string, std::string>> items;
+    for (std::int32_t n = 1; n <= package.header.itemCount; ++n)
+        items.emplace_back(std::to_string(n) + ".twi", "item " + std::to_string(n));
+    File("_setup_dat", storedZip(items));
+    cipher.Encrypt_File((path_ + "\\_setup_dat").c_str());
+    MoveFileExA((path_ + "\\_setup_datBLW").c_str(), (path_ + "\\_setup.dat").c_str(), MOVEFILE_REPLACE_EXISTING);
+    DeleteFileA((path_ + "\\_setup_dat").c_str());
+    package_ = package;
+}
+
+void TSetupFolder::removeInstallation() {
+    if (!package_) return;
+    const tarnwick::TPackageHeader& h = package_->header;
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, ("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + h.productName).c_str());
+    SHDeleteKeyA(HKEY_LOCAL_MACHINE, ("SOFTWARE\\" + h.publisherName + "\\" + h.productName).c_str());
+    SHDeleteEmptyKeyA(HKEY_LOCAL_MACHINE, ("SOFTWARE\\" + h.publisherName).c_str());
+    const std::string programs = commonFolder("Common Programs");
+    const std::string folder = h.programFolderName.empty() ? h.productName : h.programFolderName;
+    if (!programs.empty() && !folder.empty()) removeTree(programs + "\\" + folder);
+    if (h.destinationTemplate.rfind("C:\\Apps\\", 0) == 0) removeTree(h.destinationTemplate);
+}
+
+// A ZIP archive of stored items, as small as the format allows; the setup program reads it as the
+// data archive.
+std::string storedZip(const std::vector<std::pair<std::string, std::string>>& items) {
+    static const auto table = [] {
+        std::vector<std::uint32_t> t(256);
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t c = i;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[i] = c;
+        }
+        return t;
+    }();
+    auto crc32 = [&](const std::string& data) {
+        std::uint32_t c = 0xFFFFFFFFu;
+        for (unsigned char b : data) c = table[(c ^ b) & 0xFF] ^ (c >> 8);
+        return c ^ 0xFFFFFFFFu;
+    };
+    auto le = [](std::string& out, std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+    };
+    std::string out, central;
+    for (const auto& [name, data] : items) {
+        const std::uint32_t offset = static_cast<std::uint32_t>(out.size()), crc = crc32(data);
+        const auto size = static_cast<std::uint32_t>(data.size());
+        le(out, 0x04034B50, 4); le(out, 10, 2); le(out, 0, 2); le(out, 0, 2); le(out, 0, 2); le(out, 0x21, 2);
+        le(out, crc, 4); le(out, size, 4); le(out, size, 4); le(out, static_cast<std::uint32_t>(name.size()), 2); le(out, 0, 2);
+        out += name + data;
+        le(central, 0x02014B50, 4); le(central, 20, 2); le(central, 10, 2); le(central, 0, 2); le(central, 0, 2);
+        le(central, 0, 2); le(central, 0x21, 2); le(central, crc, 4); le(central, size, 4); le(central, size, 4);
+        le(central, static_cast<std::uint32_t>(name.size()), 2); le(central, 0, 2); le(central, 0, 2); le(central, 0, 2);
+        le(central, 0, 2); le(central, 0x20, 4); le(central, offset, 4);
+        central += name;
+    }
+    const auto centralOffset = static_cast<std::uint32_t>(out.size());
+    out += central;
+    le(out, 0x06054B50, 4); le(out, 0, 2); le(out, 0, 2);
+    le(out, static_cast<std::uint32_t>(items.size()), 2); le(out, static_cast<std::uint32_t>(items.size()), 2);
+    le(out, static_cast<std::uint32_t>(central.size()), 4); le(out, centralOffset, 4); le(out, 0, 2);
+    return out;
 }
 
 } // namespace gui

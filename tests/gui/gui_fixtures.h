@@ -82,6 +82,7 @@ public:
         CreateDirectoryA(path_.c_str(), nullptr);
     }
     ~TSetupFolder() {
+        removeInstallation();
         removeTree(path_);
         RemoveDirectoryA("C:\\tw-gui");
     }
@@ -98,10 +99,16 @@ public:
         }
     }
     // The package enciphered as the packaging step ships it; signature replaces the first 25 bytes.
+    // A data file with the package's items 1..N ("item n" each) goes beside it.
     void Package(const tarnwick::TPackage& package, const std::string& signature = "");
 
 private:
+    // What an installation of the packaged product may have left in the shared prefix: its
+    // registry keys, its program folder and a destination below C:\Apps.
+    void removeInstallation();
+
     std::string path_;
+    std::optional<tarnwick::TPackage> package_;
 };
 
 
@@ -153,7 +160,10 @@ void walkThePages(TChecks& checks);
 void cancelAndResume(TChecks& checks);
 void browseForTheDestination(TChecks& checks);
 void lastPageOptions(TChecks& checks);
-void tourForTheDemo(TChecks& checks);
+void installAndUninstall(TChecks& checks);
+void installForTheDemo(TChecks& checks);
+void uninstallForTheDemo(TChecks& checks);
+void installationFailures(TChecks& checks);
 void startUpPackages(TChecks& checks);
 void uninstallQuestion(TChecks& checks);
 void windows9xFolders(TChecks& checks);

@@ -1,4 +1,4 @@
-// Scenarios that walk the wizard: the pages, Cancel, Browse, the last page, the demo's tour.
+// Scenarios that walk the wizard: the pages, Cancel, Browse, the last page.
 #include "gui_fixtures.h"
 
 #include "package/package_writer.h"
@@ -119,6 +119,14 @@ void walkThePages(TChecks& checks) {
     checks.check(w.memoLines() == summary, "entering the summary again fills it afresh, not twice");
 
     w.next(7);
+    // Next on the summary ran the installation before reaching the last page.
+    checks.equal(readFile("C:\\Apps\\Tool\\tool.exe"), std::string("item 1"), "the main item is installed");
+    checks.check(exists("C:\\Apps\\Tool\\uninst.exe"), "uninst.exe is placed beside the product");
+    checks.equal(readString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tool",
+                            "UninstallString").value_or(""),
+                 std::string("\"C:\\Apps\\Tool\\uninst.exe\" -uninstall"), "the uninstall entry quotes the program's path");
+    checks.equal(readString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Tarnwick Tests\\Tool", "Name").value_or(""), std::string("Ann"),
+                 "the product key keeps the user's name");
     checks.equal(text(w["NextButton"]), std::string("Finish"), "the last page has Finish");
     checks.check(!visible(w["BackButton"]) && !visible(w["Button3"]), "the last page hides Back and Cancel");
     for (const char* name : {"ReadmeCBox", "Label11", "DesktopCBox", "Label12", "RunCBox", "TextLabel6"})
@@ -361,43 +369,6 @@ void lastPageOptions(TChecks& checks) {
             checks.equal(setup.WaitExit(), 0L, "Finish without options only closes");
         }
     }
-}
-
-// The demo's tour: the given setup.exe, in its own prepared folder, walked to the summary with a
-// screenshot of every page, then left through Exit Setup.
-void tourForTheDemo(TChecks& checks) {
-    const std::string folder = gSetupExe.substr(0, gSetupExe.find_last_of('\\'));
-    TProcess setup;
-    checks.check(setup.Start(gSetupExe, "", folder), "setup.exe starts");
-    TWizard w{checks, setup};
-    if (!w.open("")) return;
-    w.onPage(0);
-    shot("00-screen");
-    shot("01-introduction", w.form);
-    w.next(1);
-    shot("02-welcome", w.form);
-    w.next(2);
-    setText(w["NameEdit"], "Ann Example");
-    setText(w["CompanyEdit"], "Example Ltd.");
-    shot("03-user-information", w.form);
-    w.next(3);
-    shot("04-destination", w.form);
-    click(checks, w["BrowseButton"], "Browse");
-    if (HWND dirForm = waitWindow(setup.Pid(), "TDirForm", "Choose Directory")) {
-        shot("05-choose-directory", dirForm);
-        click(checks, control(dirForm, "Button2"), "Cancel");
-        waitFor([&] { return !IsWindowVisible(dirForm); });
-    }
-    w.next(4);
-    shot("06-program-folder", w.form);
-    w.next(5);
-    shot("07-start-copying", w.form);
-    click(checks, w["Button3"], "Cancel");
-    if (HWND exitForm = waitWindow(setup.Pid(), "TExitForm", "Exit Setup")) {
-        shot("08-exit-question");
-        click(checks, control(exitForm, "Button2"), "Exit Setup");
-    }
-    checks.equal(setup.WaitExit(), 0L, "Exit Setup ends the program");
 }
 
 } // namespace gui

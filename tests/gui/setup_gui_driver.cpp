@@ -14,7 +14,6 @@ using namespace gui;
 namespace {
 
 const std::map<std::string, std::function<void(TChecks&)>> kScenarios = {
-    {"tour", tourForTheDemo},
     {"walk", walkThePages},
     {"cancel", cancelAndResume},
     {"browse", browseForTheDestination},
@@ -23,6 +22,10 @@ const std::map<std::string, std::function<void(TChecks&)>> kScenarios = {
     {"uninstall", uninstallQuestion},
     {"win9x", windows9xFolders},
     {"previous", previousInstallation},
+    {"install", installAndUninstall},
+    {"failures", installationFailures},
+    {"demo-install", installForTheDemo},
+    {"demo-uninstall", uninstallForTheDemo},
 };
 
 } // namespace

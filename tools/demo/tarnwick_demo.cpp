@@ -1,6 +1,15 @@
-// The demo: builds a sample product's package, enciphers it into _setup.pkg the way the packaging
-// step ships it, then does what the setup program does at start-up: copies it to "_setup" in a
-// private folder, deciphers that copy into "_setupDEC", checks the signature and reads the header.
+// The demo's native half.
+//   tarnwick-demo [package] DIR
+//       builds a sample package, enciphers it into DIR/setup/_setup.pkg the way the packaging step
+//       ships it, then does what the setup program does at start-up: copies it to "_setup" in a
+//       private folder, deciphers that copy into "_setupDEC", checks the signature, reads the header.
+//   tarnwick-demo example EXAMPLE_DIR MAIN_EXE OUT
+//       turns the example product into OUT/setup/_setup.pkg and the numbered items OUT/items/N.twi
+//       (the script zips those into the data archive).
+//   tarnwick-demo encipher SOURCE DESTINATION
+//       enciphers SOURCE into the container DESTINATION (how _setup.dat is made).
+#include "example_product.h"
+
 #include "cipher/myblowfish.h"
 #include "package/package_reader.h"
 #include "package/package_writer.h"
@@ -45,10 +54,74 @@ int fail(const std::string& message) {
     return 1;
 }
 
+// Enciphers source into destination: the container of "x" is "xBLW" beside it, then renamed.
+bool encipherInto(TMyBlowfish& cipher, const fs::path& source, const fs::path& destination) {
+    if (cipher.Encrypt_File(source.string().c_str()) != TMyBlowfish::kDone) return false;
+    std::error_code ec;
+    fs::rename(containerOutputName(source.string(), "BLW"), destination, ec);
+    return !ec;
+}
+
+int runExample(const fs::path& exampleDir, const fs::path& mainProgram, const fs::path& out) {
+    using demo::buildExampleProduct;
+    const demo::TExampleProduct product = buildExampleProduct(exampleDir, mainProgram);
+    std::error_code ec;
+    fs::remove_all(out / "items", ec);
+    fs::create_directories(out / "items", ec);
+    fs::create_directories(out / "setup", ec);
+    if (ec) return fail("cannot create " + out.string() + ": " + ec.message());
+    for (const demo::TExampleItem& item : product.items) {
+        fs::copy_file(item.source, out / "items" / (std::to_string(item.number) + ".twi"),
+                      fs::copy_options::overwrite_existing, ec);
+        if (ec) return fail("cannot copy " + item.source.string() + ": " + ec.message());
+    }
+    const fs::path plain = out / "setup" / "_setup";
+    if (!writeFile(plain, writePackage(product.package))) return fail("cannot write " + plain.string());
+    TMyBlowfish cipher(nullptr);
+    cipher.Setpassword(TMyBlowfish::kDefaultPassword);
+    if (!encipherInto(cipher, plain, out / "setup" / "_setup.pkg")) return fail("cannot encipher " + plain.string());
+    fs::remove(plain, ec);
+
+    const TPackage& p = product.package;
+    std::cout << "example product \"" << p.header.productName << "\" by " << p.header.publisherName << ": "
+              << p.files.size() << " file records, " << p.header.itemCount << " items (main item "
+              << p.header.mainItemNumber << "), " << p.registry.size() << " registry records, " << p.shortcuts.size()
+              << " extra shortcuts\n";
+    for (const TFileRecord& r : p.files)
+        std::cout << "  " << (r.type == frFolder ? "folder " : "file   ") << r.path
+                  << (r.type == frFile ? "  <- item " + std::to_string(r.itemNumber) : "") << "\n";
+    return 0;
+}
+
+int runPackage(const fs::path& work);
+
 } // namespace
 
 int main(int argc, char** argv) {
-    const fs::path work = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "tarnwick-demo";
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "example") {
+        if (argc != 5) return fail("usage: tarnwick-demo example EXAMPLE_DIR MAIN_EXE OUT");
+        return runExample(argv[2], argv[3], argv[4]);
+    }
+    if (command == "encipher") {
+        if (argc != 4) return fail("usage: tarnwick-demo encipher SOURCE DESTINATION");
+        TMyBlowfish cipher(nullptr);
+        cipher.Setpassword(TMyBlowfish::kDefaultPassword);
+        const fs::path copy = fs::path(argv[3]).parent_path() / "_encipher_source";
+        std::error_code ec;
+        fs::copy_file(argv[2], copy, fs::copy_options::overwrite_existing, ec);
+        if (ec) return fail(std::string("cannot read ") + argv[2] + ": " + ec.message());
+        const bool done = encipherInto(cipher, copy, argv[3]);
+        fs::remove(copy, ec);
+        return done ? 0 : fail(std::string("cannot encipher ") + argv[2]);
+    }
+    if (command == "package") return argc == 3 ? runPackage(argv[2]) : fail("usage: tarnwick-demo package DIR");
+    return runPackage(argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "tarnwick-demo");
+}
+
+namespace {
+
+int runPackage(const fs::path& work) {
     std::error_code ec;
     fs::create_directories(work / "setup", ec);
     fs::create_directories(work / "temp", ec);
@@ -96,3 +169,5 @@ int main(int argc, char** argv) {
               << "  registry records     " << header.registryRecordCount << "\n";
     return reader.IsShort() ? 1 : 0;
 }
+
+} // namespace

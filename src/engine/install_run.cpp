@@ -1,0 +1,290 @@
+#include "engine/install_run.h"
+
+#include "cipher/myblowfish.h"
+#include "engine/program_folder_rules.h"
+#include "engine/registry_entries.h"
+#include "engine/shortcut.h"
+#include "zip/ziparchiver.h"
+
+#include <windows.h>
+
+#include <cmath>
+
+namespace tarnwick {
+namespace {
+
+constexpr const char* kNotCompleted = "Installation is not compleated!";
+
+bool fileExists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool folderExists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Creates path with all its missing parents; true when the folder exists afterwards.
+bool forceDirectories(const std::string& path) {
+    if (path.empty()) return false;
+    if (folderExists(path)) return true;
+    const std::size_t slash = path.find_last_of("\\/");
+    if (slash != std::string::npos && slash > 0 && path[slash - 1] != ':') {
+        const std::string parent = path.substr(0, slash);
+        if (!forceDirectories(parent)) return false;
+    }
+    return CreateDirectoryA(path.c_str(), nullptr) != 0 || folderExists(path);
+}
+
+class TInstallation {
+public:
+    TInstallation(TRunHost& host, const TRunState& state, TPackageReader& package, TRegistryAccess& registry,
+                  TMyBlowfish& cipher, TZipArchiver& archiver, std::string& mainProgramPath)
+        : host_(host), state_(state), package_(package), registry_(registry), cipher_(cipher), archiver_(archiver),
+          mainProgramPath_(mainProgramPath), folders_(placeholderFolders(state)) {}
+
+    void run();
+
+private:
+    bool decipherData();
+    void extractItems();
+    bool placeFiles();
+    void deleteTemporaryItems();
+    bool applyRegistry();
+    void makeShortcuts();
+    void registerUninstaller();
+    void recordAnswers();
+    void fail(const std::string& first, bool deletingLabel);
+
+    std::string dataArchive() const { return state_.temporaryFolder + "_setup_datDEC"; }
+
+    TRunHost& host_;
+    const TRunState& state_;
+    TPackageReader& package_;
+    TRegistryAccess& registry_;
+    TMyBlowfish& cipher_;
+    TZipArchiver& archiver_;
+    std::string& mainProgramPath_;
+    const TPlaceholderFolders folders_;
+    bool programFolderCreated_ = false;
+};
+
+void TInstallation::run() {
+    host_.SetNavigationEnabled(false);
+    SetCurrentDirectoryA(state_.setupFolder.c_str());
+    host_.SetProgressMax(102 * state_.itemCount);
+    host_.SetProgressLabel("Coping files...");
+    host_.ProcessMessages();
+
+    host_.PhaseStarted("decipher");
+    if (!decipherData()) return;
+    try {
+        host_.PhaseStarted("extract");
+        extractItems();
+    } catch (...) {
+        // The archive must not stay open on its file, or the temporary folder could never go.
+        if (archiver_.GetActive()) archiver_.CloseArchive();
+        SetCurrentDirectoryA(state_.setupFolder.c_str());
+        deleteTemporaryItems();
+        throw;
+    }
+    host_.PhaseStarted("copy");
+    SetCurrentDirectoryA(state_.temporaryFolder.c_str());
+    mainProgramPath_.clear();
+    const bool placed = [&] {
+        try {
+            return placeFiles();
+        } catch (...) {
+            SetCurrentDirectoryA(state_.setupFolder.c_str());
+            deleteTemporaryItems();
+            throw;
+        }
+    }();
+    if (!placed) return;
+
+    host_.PhaseStarted("clean-up");
+    SetCurrentDirectoryA(state_.setupFolder.c_str());
+    host_.SetProgressLabel("Deleting temporary files...");
+    host_.ProcessMessages();
+    deleteTemporaryItems();
+    host_.FillAndResetProgress();
+
+    host_.PhaseStarted("registry");
+    host_.SetProgressLabel("Setup is updating registry information...");
+    host_.ProcessMessages();
+    if (!applyRegistry()) return;
+
+    host_.PhaseStarted("icons");
+    host_.SetProgressPosition(0);
+    host_.SetProgressLabel("Setup is creating icons...");
+    host_.ProcessMessages();
+    makeShortcuts();
+    registerUninstaller();
+    recordAnswers();
+    host_.PhaseStarted("finish");
+
+    host_.SetProgressPosition(host_.ProgressMax());
+    host_.ProcessMessages();
+    host_.SetNavigationEnabled(true);
+    host_.PerformNext();
+    host_.ProcessMessages();
+}
+
+bool TInstallation::decipherData() {
+    const std::string shipped = state_.setupFolder + "\\_setup.dat";
+    if (!fileExists(shipped)) {
+        host_.ShowMessage("The data file is currupted!!!");
+        host_.Terminate();
+        return false;
+    }
+    const std::string copy = state_.temporaryFolder + "_setup_dat";
+    CopyFileA(shipped.c_str(), copy.c_str(), FALSE);
+    cipher_.Decrypt_File(copy.c_str());
+    DeleteFileA(copy.c_str());
+    return true;
+}
+
+void TInstallation::extractItems() {
+    archiver_.BaseDir = state_.temporaryFolder;
+    archiver_.FileName = dataArchive();
+    archiver_.OpenArchive(0);
+    // The main program comes last, so that everything it may need is already in place.
+    const std::int32_t main = state_.mainItemNumber;
+    for (std::int32_t n = 1; n <= state_.itemCount; ++n)
+        if (n != main) archiver_.ExtractFiles(itemName(n), 63, "");
+    if (main >= 1 && main <= state_.itemCount) archiver_.ExtractFiles(itemName(main), 63, "");
+    archiver_.CloseArchive();
+}
+
+bool TInstallation::placeFiles() {
+    for (std::int32_t i = 0; i < state_.fileRecordCount; ++i) {
+        const TFileRecord record = package_.ReadFileRecord();
+        if (package_.IsShort()) break; // a cut record would name a cut path
+        const std::string path = ExpandPlaceholders(record.path, folders_);
+        if (record.type == frFolder) {
+            if (!path.empty() && !forceDirectories(path)) {
+                fail("Can't create directory!!!\nIf you don't have permissions to create directories or work with "
+                     "files please ask your administrator!",
+                     true);
+                return false;
+            }
+        } else if (record.type == frFile) {
+            if (record.itemNumber != kUntrackedItem) {
+                if (fileExists(path) && !DeleteFileA(path.c_str())) {
+                    SetCurrentDirectoryA(state_.setupFolder.c_str());
+                    host_.ShowMessage("The file '" + path + "' is unaccessible and can't be removed. " + kNotCompleted);
+                    deleteTemporaryItems();
+                    host_.Terminate();
+                    return false;
+                }
+                CopyFileA(itemName(record.itemNumber).c_str(), path.c_str(), FALSE);
+                if (record.itemNumber == state_.mainItemNumber) mainProgramPath_ = path;
+            }
+            host_.StepProgress();
+        }
+    }
+    return true;
+}
+
+void TInstallation::deleteTemporaryItems() {
+    for (std::int32_t n = 1; n <= state_.itemCount; ++n) {
+        host_.ProcessMessages();
+        DeleteFileA((state_.temporaryFolder + itemName(n)).c_str());
+        host_.SetProgressPosition(host_.ProgressPosition() + 1);
+    }
+    DeleteFileA(dataArchive().c_str());
+}
+
+// Shows the failure, clears the temporary items and ends the program. Failures A and C show the
+// clean-up label between their two messages.
+void TInstallation::fail(const std::string& first, bool deletingLabel) {
+    SetCurrentDirectoryA(state_.setupFolder.c_str());
+    host_.ShowMessage(first);
+    if (deletingLabel) {
+        host_.SetProgressLabel("Deleting temporary files...");
+        host_.ProcessMessages();
+    }
+    deleteTemporaryItems();
+    host_.ShowMessage(kNotCompleted);
+    host_.Terminate();
+}
+
+bool TInstallation::applyRegistry() {
+    for (std::int32_t i = 0; i < state_.registryRecordCount; ++i) {
+        const TRegistryRecord record = package_.ReadRegistryRecord();
+        if (package_.IsShort()) break;
+        if (applyRegistryRecord(registry_, record, folders_) == TRegistryApplyResult::KeyNotCreated) {
+            fail("Can't access registers!!!\nIf you don't have permissions to work with registers please ask your "
+                 "administrator!",
+                 true);
+            return false;
+        }
+        if (isProgressRecord(record)) host_.StepProgress();
+    }
+    return true;
+}
+
+void TInstallation::makeShortcuts() {
+    const std::string programFolder = state_.programsMenuFolder + "\\" + state_.programFolderName;
+    // Only a folder made here for this product may later be emptied by the uninstaller.
+    const bool ours = !state_.programsMenuFolder.empty() &&
+                      classifyProgramFolder(state_.programFolderName) == TProgramFolderPlacement::Inside;
+    const bool existed = folderExists(programFolder);
+    forceDirectories(programFolder);
+    programFolderCreated_ = ours && !existed && folderExists(programFolder);
+
+    CreateShortcut(mainProgramPath_, programFolder + "\\" + state_.productName + ".lnk", state_.productName);
+    host_.SetProgressPosition(host_.ProgressMax());
+    host_.ProcessMessages();
+
+    const std::int32_t count = package_.IsShort() ? 0 : package_.ReadShortcutCount();
+    for (std::int32_t i = 0; i < count; ++i) {
+        const TShortcutRecord shortcut = package_.ReadShortcutRecord();
+        if (package_.IsShort()) break;
+        const std::string target = ExpandPlaceholders(shortcut.targetPath, folders_);
+        if (fileExists(target))
+            CreateShortcut(target, programFolder + "\\" + shortcut.shortcutName + ".lnk", shortcut.shortcutName);
+    }
+}
+
+void TInstallation::registerUninstaller() {
+    registry_.SetRoot(HKEY_LOCAL_MACHINE);
+    const std::string entry = std::string(kUninstallKey) + "\\" + state_.productName;
+    if (!registry_.OpenKey(kUninstallKey) || !registry_.CreateKey(entry) || !registry_.OpenKey(entry)) return;
+    registry_.WriteString("DisplayName", state_.productName);
+    // Quoted: unquoted, a path with blanks lets Windows try a program at a shorter prefix of it.
+    registry_.WriteString("UninstallString", "\"" + state_.destinationFolder + "\\uninst.exe\" -uninstall");
+    CopyFileA((state_.setupFolder + "\\setup.exe").c_str(), (state_.destinationFolder + "\\uninst.exe").c_str(), FALSE);
+    CopyFileA((state_.setupFolder + "\\_setup.pkg").c_str(), (state_.destinationFolder + "\\_setup.pkg").c_str(), FALSE);
+}
+
+void TInstallation::recordAnswers() {
+    const std::string publisherKey = "SOFTWARE\\" + state_.publisherName;
+    const std::string productKey = productKeyPath(state_);
+    if (!registry_.OpenKey("SOFTWARE") || !registry_.CreateKey(publisherKey) || !registry_.OpenKey(publisherKey) ||
+        !registry_.CreateKey(productKey) || !registry_.OpenKey(productKey))
+        return;
+    registry_.WriteString("Company", state_.companyName);
+    registry_.WriteString("Name", state_.userName);
+    registry_.WriteString("Program Folder", state_.programFolderName);
+    if (programFolderCreated_) registry_.WriteString(kProgramFolderCreatedValue, "1");
+}
+
+} // namespace
+
+std::string itemName(std::int32_t number) { return std::to_string(number) + ".twi"; }
+
+void advanceExtractionProgress(TRunHost& host, double& lastProgress, double progress) {
+    if (lastProgress > progress) lastProgress = 0;
+    host.SetProgressPosition(static_cast<int>(std::trunc(host.ProgressPosition() + (progress - lastProgress))));
+    lastProgress = progress;
+    host.ProcessMessages();
+}
+
+void runInstallation(TRunHost& host, const TRunState& state, TPackageReader& package, TRegistryAccess& registry,
+                     TMyBlowfish& cipher, TZipArchiver& archiver, std::string& mainProgramPath) {
+    TInstallation(host, state, package, registry, cipher, archiver, mainProgramPath).run();
+}
+
+} // namespace tarnwick
