@@ -3,6 +3,7 @@
 // when the end record is missing. Every record is read whole into a buffer and parsed there, so
 // no parser reads past what the stream delivered.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "core/byte_order.h"
@@ -431,15 +432,24 @@ void TZADirManager::LoadDir() {
     Volume.SetVolumeNumber(first);
     if (spanning) OpenVolume(&Volume);
 
+    // The directory ends where the end records begin. A forged size larger than what precedes
+    // them (a 64-bit one can be anything) gives a negative position, refused below, and must not
+    // overflow on the way.
+    const auto startBefore = [&](std::uint64_t size) -> std::int64_t {
+        return e < 0 || size > static_cast<std::uint64_t>(e) ? -1 : e - static_cast<std::int64_t>(size);
+    };
+    const auto startAt = [](std::uint64_t offset) -> std::int64_t {
+        return offset > static_cast<std::uint64_t>(INT64_MAX) ? -1 : static_cast<std::int64_t>(offset);
+    };
     std::int64_t position = 0;
     std::uint64_t total = 0;
     if (IsZip64) {
-        position = spanning ? static_cast<std::int64_t>(Zip64CentralDirEnd.OffsetOfStartOfCentralDirectory)
-                            : e - static_cast<std::int64_t>(Zip64CentralDirEnd.SizeOfTheCentralDirectory);
+        position = spanning ? startAt(Zip64CentralDirEnd.OffsetOfStartOfCentralDirectory)
+                            : startBefore(Zip64CentralDirEnd.SizeOfTheCentralDirectory);
         total = Zip64CentralDirEnd.TotalNumberOfEntries;
     } else {
-        position = spanning ? static_cast<std::int64_t>(CentralDirEnd.OffsetOfStartOfCentralDirectory)
-                            : e - static_cast<std::int64_t>(CentralDirEnd.SizeOfTheCentralDirectory);
+        position = spanning ? startAt(CentralDirEnd.OffsetOfStartOfCentralDirectory)
+                            : startBefore(CentralDirEnd.SizeOfTheCentralDirectory);
         total = CentralDirEnd.TotalNumberOfEntries;
     }
     // More entries than an int counts cannot be loaded; the reads would run out long before.

@@ -231,6 +231,22 @@ TEST(DirectoryLoading, FailuresCarryTheirCodes) {
     }
 }
 
+// A 64-bit directory size is whatever the file says; one larger than the bytes before the end
+// records must be refused, not overflow into a position (found by the fuzzer).
+TEST(DirectoryLoading, ForgedZip64DirectorySizeRaisesAReadError) {
+    FixtureArchive z;
+    z.entries = {entry("a", "abc")};
+    z.zip64End = true;
+    for (std::uint64_t forged : {0x8000000000000050ull, 0xFFFFFFFFFFFFFFFFull, 1000000ull}) {
+        std::string bytes = buildZip(z);
+        const std::size_t end64 = bytes.find("PK\x06\x06");
+        storeLE64(&bytes[end64 + 40], forged); // size of the central directory
+        MemoryArchive m(bytes, false);
+        EXPECT_THROW(m.archiver.OpenArchive(&m.memory, false), EReadError) << forged;
+        EXPECT_FALSE(m.archiver.GetActive());
+    }
+}
+
 TEST(DirectoryLoading, EntriesRunningPastTheStreamRaiseAReadError) {
     FixtureArchive a;
     a.entries = {entry("a", "abc")};
