@@ -4,13 +4,28 @@
 #include "zip/zaexcept.h"
 #include "zip/zastrfunc.h"
 
+#include <array>
+#include <atomic>
+#include <string>
+
 namespace tarnwick {
 namespace {
 
+// Two characters are the same when the locale's comparison says so. Each answer is remembered:
+// a search compares the same few characters over and over, every comparison is a platform call
+// on Windows, and the locale's tables do not change while the process runs.
 bool sameChar(char a, char b, bool ignoreCase) {
     if (a == b) return true;
-    const std::string sa(1, a), sb(1, b);
-    return (ignoreCase ? Q_AnsiCompTextL(sa, sb, 1) : Q_AnsiCompStrL(sa, sb, 1)) == 0;
+    static std::array<std::atomic<signed char>, 2 * 256 * 256> known{}; // 0 not asked, 1 same, -1 not
+    std::atomic<signed char>& slot =
+        known[(ignoreCase ? 65536u : 0u) + static_cast<unsigned char>(a) * 256u + static_cast<unsigned char>(b)];
+    signed char answer = slot.load(std::memory_order_relaxed);
+    if (answer == 0) {
+        const std::string sa(1, a), sb(1, b);
+        answer = (ignoreCase ? Q_AnsiCompTextL(sa, sb, 1) : Q_AnsiCompStrL(sa, sb, 1)) == 0 ? 1 : -1;
+        slot.store(answer, std::memory_order_relaxed);
+    }
+    return answer > 0;
 }
 
 bool matchFrom(const std::string& name, std::size_t n, const std::string& pattern, std::size_t p, bool ignoreCase) {

@@ -2,6 +2,7 @@
 // the decoding layer (local header, password check, stored/deflate streaming, the component's
 // own block format, size and CRC-32 checks).
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <exception>
@@ -14,6 +15,35 @@
 
 namespace tarnwick {
 namespace {
+
+// The drive part of a path: "C:\\", "\\\\server\\share\\", or empty for a relative or POSIX path.
+std::string driveRootOf(const std::string& path) {
+    if (path.size() >= 2 && path[1] == ':') return path.substr(0, std::min<std::size_t>(3, path.size()));
+    if (path.rfind("\\\\", 0) == 0) {
+        const std::size_t share = path.find('\\', 2);
+        const std::size_t end = share == std::string::npos ? std::string::npos : path.find('\\', share + 1);
+        return end == std::string::npos ? path : path.substr(0, end + 1);
+    }
+    return {};
+}
+
+// Whether an extracted file goes to a removable drive, which is then flushed file by file. The
+// answer is asked once a second per drive at most: a drive-type query per file costs as much as
+// writing a small file under Wine, and a batch writes to one drive.
+bool isRemovableDestination(const std::string& path) {
+    struct TCache {
+        std::string root;
+        bool removable = false;
+        std::chrono::steady_clock::time_point asked;
+    };
+    static thread_local TCache cache{"?", false, {}};
+    const std::string root = driveRootOf(path);
+    const auto now = std::chrono::steady_clock::now();
+    if (root != cache.root || now - cache.asked > std::chrono::seconds(1)) {
+        cache = {root, TZABaseArchiver::IsRemovableDrive(path), now};
+    }
+    return cache.removable;
+}
 
 constexpr std::int64_t kInputBlock = 1048576;
 constexpr std::int64_t kSmallestBlock = 512;
@@ -245,9 +275,12 @@ void TZABaseArchiver::ExtractTaggedFile(int index, const std::string& itemName, 
 
     std::string path = folder + name;
     const std::uint32_t itemDateTime = (static_cast<std::uint32_t>(entry.LastModFileDate) << 16) | entry.LastModFileTime;
-    if (zaos::fileExists(path)) {
-        const std::uint32_t existing = zaos::fileAttributes(path);
-        if (!Options.ReplaceReadOnly && existing != zaos::kInvalidAttributes && (existing & 1) != 0) return;
+    // One look at the file: under Wine every lookup of a name scans its whole folder.
+    const std::uint32_t existing = zaos::fileAttributes(path);
+    const bool present = existing != zaos::kInvalidAttributes && (existing & 0x10) == 0;
+    const std::string proposedPath = path;
+    if (present) {
+        if (!Options.ReplaceReadOnly && (existing & 1) != 0) return;
         std::uint32_t fileDateTime = 0;
         switch (Options.OverwriteMode) {
         case omPrompt: {
@@ -266,7 +299,8 @@ void TZABaseArchiver::ExtractTaggedFile(int index, const std::string& itemName, 
             break;
         }
     }
-    if (zaos::fileExists(path)) {
+    // A handler may have named another path for an existing file; only that one needs a new look.
+    if (path != proposedPath ? zaos::fileExists(path) : present) {
         zaos::setFileAttributes(path, 0);
         if (!zaos::deleteFile(path)) throw EZAException(19, {path}, this);
     }
@@ -283,7 +317,7 @@ void TZABaseArchiver::ExtractTaggedFile(int index, const std::string& itemName, 
         failure = std::current_exception();
     }
     output->SetDosDateTime(itemDateTime);
-    if (Options.FlushBuffers && IsRemovableDrive(path)) output->FlushToDevice();
+    if (Options.FlushBuffers && isRemovableDestination(path)) output->FlushToDevice();
     output.reset();
     if (SkipFile || Cancel || failure) {
         zaos::deleteFile(path);
