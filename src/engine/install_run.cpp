@@ -1,6 +1,7 @@
 #include "engine/install_run.h"
 
 #include "cipher/myblowfish.h"
+#include "engine/file_checks.h"
 #include "engine/program_folder_rules.h"
 #include "engine/registry_entries.h"
 #include "engine/shortcut.h"
@@ -14,16 +15,6 @@ namespace tarnwick {
 namespace {
 
 constexpr const char* kNotCompleted = "Installation is not compleated!";
-
-bool fileExists(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-bool folderExists(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
 
 // Creates path with all its missing parents; true when the folder exists afterwards.
 bool forceDirectories(const std::string& path) {

@@ -1,5 +1,6 @@
 #include "engine/uninstall_run.h"
 
+#include "engine/file_checks.h"
 #include "engine/program_folder_rules.h"
 #include "engine/registry_entries.h"
 
@@ -10,11 +11,6 @@
 
 namespace tarnwick {
 namespace {
-
-bool folderExists(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
 
 // A record cut short by the end of the package is never acted on: a truncated path could name
 // another file.
