@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/byte_order.h"
+#include "zip/os/os.h"
 #include "zip/zastrfunc.h"
 #include "zip/ziparchiver.h"
 
@@ -477,6 +478,8 @@ void TZADirManager::LoadDir() {
         ArchiveStream->ReadBuffer(variable.data(), variableSize);
         const unsigned char* cursor = variable.data();
         item.FileName = loadName(cursor, item.FileNameLength, item.GeneralPurposeBitFlag);
+        item.RawFileName.assign(reinterpret_cast<const char*>(cursor), item.FileNameLength);
+        item.LoadedFileName = item.FileName;
         cursor += item.FileNameLength;
 
         if (item.ExtraFieldLength > 0) {
@@ -609,6 +612,10 @@ void TZADirManager::rebuildFromLocalHeaders() {
                 std::vector<unsigned char> name(nameLength);
                 ArchiveStream->ReadBuffer(name.data(), nameLength);
                 item.FileName = loadName(name.data(), nameLength, local.GeneralPurposeBitFlag);
+                item.RawFileName.assign(reinterpret_cast<const char*>(name.data()), nameLength);
+                item.LoadedFileName = item.FileName;
+                // Empty files have no data either; only the trailing "/" tells a folder.
+                if (!item.FileName.empty()) item.ExternalFileAttributes = item.FileName.back() == '/' ? 0x10 : 0x20;
             }
             if (descriptor) {
                 const std::int64_t d = scanForward(p, kDataDescriptorSignature, 65535, 16);
@@ -640,45 +647,119 @@ void TZADirManager::OpenVolume(TZAVolumeNumberInfo* volume) {
     ArchiveStream = Archiver->GetArchiveStream();
 }
 
+std::string TZADirManager::EncodeName(TDirItem& item) const {
+    std::string name = item.FileName;
+    if (!item.RawFileName.empty() && item.FileName == item.LoadedFileName) return item.RawFileName;
+    if ((item.GeneralPurposeBitFlag & 0x0800) == 0) {
+        if (!Archiver->Options.OEMFileNames) return name;
+        const std::string oem = ZAAnsiToOem(name);
+        if (ZAOemToAnsi(oem) == name) return oem;
+        // The OEM code page lacks a character: UTF-8 keeps it, and readers know it by bit 11.
+        item.GeneralPurposeBitFlag |= 0x0800;
+    }
+    return zaos::ansiToUtf8(name);
+}
+
+void TZADirManager::SetZip64Extra(TDirItem& item) {
+    std::vector<unsigned char> data;
+    auto put = [&data](std::uint64_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) data.push_back(static_cast<unsigned char>(v >> (8 * i)));
+    };
+    if (item.UncompressedSize == 0xFFFFFFFF) put(static_cast<std::uint64_t>(item.Zip64Info.UncompressedSize), 8);
+    if (item.CompressedSize == 0xFFFFFFFF) put(static_cast<std::uint64_t>(item.Zip64Info.CompressedSize), 8);
+    if (item.RelativeOffsetOfLocalHeader == 0xFFFFFFFF) {
+        put(static_cast<std::uint64_t>(item.Zip64Info.RelativeOffsetOfLocalHeader), 8);
+    }
+    if (item.DiskNumberStart == 0xFFFF) put(item.Zip64Info.DiskNumberStart, 4);
+    std::erase_if(item.ExtraFields, [](const TZAExtraFieldDataBlock& b) { return b.HeaderID == 0x0001; });
+    item.HasZip64Info = !data.empty();
+    if (data.empty()) return;
+    TZAExtraFieldDataBlock block;
+    block.HeaderID = 0x0001;
+    block.DataSize = static_cast<std::uint16_t>(data.size());
+    block.Data = std::move(data);
+    item.ExtraFields.insert(item.ExtraFields.begin(), std::move(block));
+}
+
+std::vector<unsigned char> TZADirManager::BuildCentralRecord(TDirItem& stored) const {
+    const std::string name = EncodeName(stored);
+    TDirItem item = stored;
+    std::vector<unsigned char> extra;
+    for (const TZAExtraFieldDataBlock& block : item.ExtraFields) {
+        unsigned char h[4];
+        storeLE16(h, block.HeaderID);
+        storeLE16(h + 2, static_cast<std::uint16_t>(block.Data.size()));
+        extra.insert(extra.end(), h, h + 4);
+        extra.insert(extra.end(), block.Data.begin(), block.Data.end());
+    }
+    item.FileNameLength = static_cast<std::uint16_t>(name.size());
+    item.ExtraFieldLength = static_cast<std::uint16_t>(extra.size());
+    item.FileCommentLength = static_cast<std::uint16_t>(item.FileComment.size());
+    // Sized once: g++ 12 sees out-of-bounds copies in growing inserts that cannot happen.
+    std::vector<unsigned char> record(TZAZipCentralDir::kSize + name.size() + extra.size() + item.FileComment.size());
+    item.Store(record.data());
+    unsigned char* at = record.data() + TZAZipCentralDir::kSize;
+    at = std::copy(name.begin(), name.end(), at);
+    at = std::copy(extra.begin(), extra.end(), at);
+    std::copy(item.FileComment.begin(), item.FileComment.end(), at);
+    return record;
+}
+
+// Written in one buffer and then in one write, so a failure leaves nothing half-known: the
+// caller's rollback restores the old bytes.
 void TZADirManager::SaveDir(bool, TStream* stream) {
     TStream* out = stream != nullptr ? stream : ArchiveStream;
     const std::int64_t start = CentralDir.GetCount() == 0 && out->GetSize() == 0 ? 0 : CentralDirOffset;
-    out->SetPosition(start);
     std::vector<unsigned char> buffer;
+    bool zip64 = Archiver->GetZip64Mode() == zmAlways;
     for (int i = 0; i < CentralDir.GetCount(); ++i) {
-        TDirItem item = *CentralDir.GetItemPtr(i);
-        std::string name = Archiver->Options.OEMFileNames ? ZAAnsiToOem(item.FileName) : item.FileName;
-        std::vector<unsigned char> extra;
-        for (const TZAExtraFieldDataBlock& block : item.ExtraFields) {
-            unsigned char h[4];
-            storeLE16(h, block.HeaderID);
-            storeLE16(h + 2, static_cast<std::uint16_t>(block.Data.size()));
-            extra.insert(extra.end(), h, h + 4);
-            extra.insert(extra.end(), block.Data.begin(), block.Data.end());
-        }
-        item.FileNameLength = static_cast<std::uint16_t>(name.size());
-        item.ExtraFieldLength = static_cast<std::uint16_t>(extra.size());
-        item.FileCommentLength = static_cast<std::uint16_t>(item.FileComment.size());
-        buffer.resize(TZAZipCentralDir::kSize);
-        item.Store(buffer.data());
-        buffer.insert(buffer.end(), name.begin(), name.end());
-        buffer.insert(buffer.end(), extra.begin(), extra.end());
-        buffer.insert(buffer.end(), item.FileComment.begin(), item.FileComment.end());
-        out->WriteBuffer(buffer.data(), buffer.size());
+        TDirItem& stored = *CentralDir.GetItemPtr(i);
+        if (stored.HasZip64Info) zip64 = true;
+        const std::vector<unsigned char> record = BuildCentralRecord(stored);
+        buffer.insert(buffer.end(), record.begin(), record.end());
     }
-    const std::int64_t end = out->GetPosition();
+    const auto size = static_cast<std::int64_t>(buffer.size());
+    const std::int64_t count = CentralDir.GetCount();
+    if (count >= 0xFFFF || start >= 0xFFFFFFFF || size >= 0xFFFFFFFF) zip64 = true;
+    if (zip64 && Archiver->GetZip64Mode() == zmDisabled && (count >= 0xFFFF || start >= 0xFFFFFFFF)) {
+        throw EZAException(43, Archiver);
+    }
+    if (zip64) {
+        const std::int64_t end64 = start + size;
+        unsigned char record[56 + 20];
+        storeLE32(record, kZip64EndSignature);
+        storeLE64(record + 4, 44);
+        storeLE16(record + 12, 45);
+        storeLE16(record + 14, 45);
+        storeLE32(record + 16, 0);
+        storeLE32(record + 20, 0);
+        storeLE64(record + 24, static_cast<std::uint64_t>(count));
+        storeLE64(record + 32, static_cast<std::uint64_t>(count));
+        storeLE64(record + 40, static_cast<std::uint64_t>(size));
+        storeLE64(record + 48, static_cast<std::uint64_t>(start));
+        storeLE32(record + 56, kZip64LocatorSignature);
+        storeLE32(record + 60, 0);
+        storeLE64(record + 64, static_cast<std::uint64_t>(end64));
+        storeLE32(record + 72, 1);
+        buffer.insert(buffer.end(), record, record + sizeof record);
+    }
     CentralDirEnd.Signature = endSignature();
-    CentralDirEnd.TotalNumberOfEntries = static_cast<std::uint16_t>(CentralDir.GetCount());
+    CentralDirEnd.NumberOfThisDisk = 0;
+    CentralDirEnd.NumberOfTheDiskWithTheStartOfTheCentralDirectory = 0;
+    CentralDirEnd.TotalNumberOfEntries = static_cast<std::uint16_t>(count >= 0xFFFF ? 0xFFFF : count);
     CentralDirEnd.TotalNumberOfEntriesOnThisDisk = CentralDirEnd.TotalNumberOfEntries;
-    CentralDirEnd.SizeOfTheCentralDirectory = static_cast<std::uint32_t>(end - start);
+    CentralDirEnd.SizeOfTheCentralDirectory = static_cast<std::uint32_t>(size >= 0xFFFFFFFF ? 0xFFFFFFFF : size);
     // Loading shifted the item offsets to count from the start of the file; the directory's does too.
-    CentralDirEnd.OffsetOfStartOfCentralDirectory = static_cast<std::uint32_t>(start);
+    CentralDirEnd.OffsetOfStartOfCentralDirectory = static_cast<std::uint32_t>(start >= 0xFFFFFFFF ? 0xFFFFFFFF : start);
     CentralDirEnd.ZipfileCommentLength = static_cast<std::uint16_t>(std::min<std::size_t>(ArchiveComment.size(), 65535));
     unsigned char record[TZAZipCentralDirEnd::kSize];
     CentralDirEnd.Store(record);
-    out->WriteBuffer(record, sizeof record);
-    out->WriteBuffer(ArchiveComment.data(), CentralDirEnd.ZipfileCommentLength);
+    buffer.insert(buffer.end(), record, record + sizeof record);
+    buffer.insert(buffer.end(), ArchiveComment.begin(), ArchiveComment.begin() + CentralDirEnd.ZipfileCommentLength);
+    out->SetPosition(start);
+    out->WriteBuffer(buffer.data(), buffer.size());
     out->SetSize(out->GetPosition());
+    IsZip64 = zip64;
 }
 
 } // namespace tarnwick

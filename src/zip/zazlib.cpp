@@ -35,6 +35,39 @@ long long TZAInflater::Inflate(unsigned char* output, std::size_t capacity) {
     return static_cast<long long>(before - stream_->avail_out);
 }
 
+// Raw deflate gives the very bytes a zlib-format stream holds between its 2-byte header and its
+// Adler-32 trailer, so nothing has to be cut off afterwards.
+TZADeflater::TZADeflater(int level) : stream_(new z_stream{}) {
+    ok_ = deflateInit2(stream_, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+}
+
+TZADeflater::~TZADeflater() {
+    if (ok_) deflateEnd(stream_);
+    delete stream_;
+}
+
+bool TZADeflater::Deflate(const unsigned char* data, std::size_t size, bool finish, std::vector<unsigned char>& out) {
+    if (!ok_) return false;
+    stream_->next_in = const_cast<Bytef*>(data);
+    stream_->avail_in = static_cast<uInt>(size);
+    const int flush = finish ? Z_FINISH : Z_SYNC_FLUSH;
+    // Room for the block as the writer sizes it: n + n/10 + 267, low byte cleared; grown when
+    // deflate still has output.
+    std::size_t room = (size + size / 10 + 267) & ~static_cast<std::size_t>(0xFF);
+    for (;;) {
+        const std::size_t at = out.size();
+        out.resize(at + room);
+        stream_->next_out = out.data() + at;
+        stream_->avail_out = static_cast<uInt>(room);
+        const int r = deflate(stream_, flush);
+        out.resize(at + room - stream_->avail_out);
+        if (r == Z_STREAM_ERROR) return false;
+        if (finish ? r == Z_STREAM_END : (stream_->avail_in == 0 && stream_->avail_out != 0)) return true;
+        if (r != Z_OK && r != Z_BUF_ERROR) return false;
+        room = 65536;
+    }
+}
+
 bool ZAUncompressBlock(const unsigned char* data, std::size_t size, std::size_t expectedSize, std::vector<unsigned char>& out) {
     out.resize(expectedSize);
     uLongf length = static_cast<uLongf>(expectedSize);

@@ -31,6 +31,24 @@ private:
     bool finished_ = false;
 };
 
+// A raw deflate stream (no zlib header, no Adler-32 trailer: what ZIP items hold), ended on
+// every way out. Each call compresses one whole input block and appends the output.
+class TZADeflater {
+public:
+    explicit TZADeflater(int level);
+    ~TZADeflater();
+    TZADeflater(const TZADeflater&) = delete;
+    TZADeflater& operator=(const TZADeflater&) = delete;
+
+    bool Ok() const { return ok_; }
+    // finish: the last block (Z_FINISH), else a sync flush. Returns false on a zlib error.
+    bool Deflate(const unsigned char* data, std::size_t size, bool finish, std::vector<unsigned char>& out);
+
+private:
+    z_stream_s* stream_;
+    bool ok_ = false;
+};
+
 // Decompresses one zlib-format block that must give exactly expectedSize bytes.
 bool ZAUncompressBlock(const unsigned char* data, std::size_t size, std::size_t expectedSize, std::vector<unsigned char>& out);
 

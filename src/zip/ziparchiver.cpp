@@ -193,8 +193,19 @@ std::string TZABaseArchiver::GetFileComment() const {
 void TZABaseArchiver::SetFileComment(const std::string& comment) {
     CheckInactive();
     CheckModifySpanning();
+    if (GetInUpdate() || spanningMode_ != smNone) {
+        dirManager_->ArchiveComment = comment.substr(0, 65535);
+        return;
+    }
+    // Through a bracket of its own, so a failed write puts the old bytes back.
+    BeginUpdate();
     dirManager_->ArchiveComment = comment.substr(0, 65535);
-    if (!GetInUpdate() && spanningMode_ == smNone) dirManager_->SaveDir(false, nullptr);
+    try {
+        EndUpdate();
+    } catch (...) {
+        CancelUpdate();
+        throw;
+    }
 }
 
 void TZABaseArchiver::CheckInactive() const {

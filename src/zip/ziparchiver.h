@@ -1,7 +1,10 @@
 // The archive component: TZABaseArchiver holds all behaviour; TZipArchiver is the ZIP-signature
 // flavour the setup program uses. Directory records and their loader live here too (see
-// zadirmanager.cpp); opening, searching and extraction are split by activity into
-// ziparchiver_open.cpp, ziparchiver_search.cpp and ziparchiver_extract.cpp.
+// zadirmanager.cpp); the rest is split by activity: opening, searching and extraction
+// (ziparchiver_open.cpp, ziparchiver_search.cpp, ziparchiver_extract.cpp), and the writing side:
+// item compression (zacompress.cpp), adding (ziparchiver_add.cpp), changing items
+// (ziparchiver_modify.cpp), writing updates in place with rollback (ziparchiver_update.cpp),
+// split sets (ziparchiver_volumes.cpp), self-extractors and repair (ziparchiver_sfx.cpp).
 #pragma once
 
 #include <cstdint>
@@ -11,6 +14,7 @@
 #include <vector>
 
 #include "core/component.h"
+#include "zip/zacrypt.h"
 #include "zip/zaexcept.h"
 #include "zip/zastream.h"
 
@@ -142,6 +146,8 @@ struct TZAZip64ExtendedInfo {
 // One directory item: the central header fields first, then what the component keeps with it.
 struct TDirItem : TZAZipCentralDir {
     std::string FileName;  // never over 999 bytes, never a zero byte; "/" separators
+    std::string RawFileName;  // the name's bytes as loaded; written back while FileName is unchanged
+    std::string LoadedFileName;  // FileName as loaded, to tell a renamed item
     std::string OldFileName;
     std::string FileComment;
     std::vector<TZAExtraFieldDataBlock> ExtraFields;
@@ -151,11 +157,12 @@ struct TDirItem : TZAZipCentralDir {
     std::string Password;
     TStream* DataStream = nullptr;
     bool OwnsDataStream = false;
-    std::int32_t DataStreamPosition = 0;
+    std::int64_t DataStreamPosition = 0;
     std::uint8_t Tag = 0;  // selected by the running batch
     std::string SourceFileName;
     std::uint8_t CompressionLevel = 0;
     std::uint8_t Operation = 0;  // TZAProcessOperation of the running batch
+    std::int64_t DataStreamCount = -1;  // bytes of DataStream from DataStreamPosition; -1 to its end
 
     bool IsFolder() const { return (ExternalFileAttributes & 0x10) != 0; }
     std::int64_t GetCompressedSize() const;
@@ -222,6 +229,13 @@ public:
     void OpenVolume(TZAVolumeNumberInfo* volume);
     void InitCentralDirEnd();
     void SaveDir(bool toStream, TStream* stream);
+    // The bytes a name is stored as: the loaded bytes while unchanged, else OEM (with
+    // OEMFileNames) when the name survives the round trip, else UTF-8 with flag bit 11 set.
+    std::string EncodeName(TDirItem& item) const;
+    // One central directory record of the item, name encoded as above.
+    std::vector<unsigned char> BuildCentralRecord(TDirItem& item) const;
+    // Rebuilds the ZIP64 extra block from the item's 32-bit fields that are 0xFFFFFFFF.
+    static void SetZip64Extra(TDirItem& item);
 
     bool CreateMode;
     TZABaseArchiver* Archiver;
@@ -237,9 +251,12 @@ public:
     std::int64_t StubSize = 0;
     std::int64_t CentralDirOffset = 0;
     TZAVolumeNumberInfo Volume;
+    // Taken by BeginUpdate with RollbackDir: what a rollback puts back.
+    std::string RollbackComment;
+    std::int64_t RollbackCentralDirOffset = 0;
 
-private:
     std::uint32_t localSignature() const;
+private:
     std::uint32_t centralSignature() const;
     std::uint32_t endSignature() const;
     std::int64_t scanForward(std::int64_t position, std::uint32_t signature, std::size_t window, std::size_t minimumAfter);
@@ -430,6 +447,45 @@ public:
     bool IsFilePasswordValid(const std::string& fileName, const std::string& password);
     std::string GetTempFileName();
 
+    // Adding and changing items (ziparchiver_add.cpp, ziparchiver_modify.cpp); each runs its own
+    // update bracket, which writes the archive when it closes (ziparchiver_update.cpp).
+    void AddFiles();
+    void AddFiles(const std::string& fileMask, int searchAttr, const std::string& exclusionMask);
+    void MoveFiles();
+    void MoveFiles(const std::string& fileMask, int searchAttr, const std::string& exclusionMask);
+    void DeleteFiles();
+    void DeleteFiles(const std::string& fileMask, int searchAttr, const std::string& exclusionMask);
+    void UpdateFiles();
+    void UpdateFiles(const std::string& fileMask, int searchAttr, const std::string& exclusionMask);
+    // dosDateTime 0: now. count 0: the stream itself from position, read when the archive is written.
+    void AddFromStream(const std::string& fileName, TStream* stream, std::int64_t position, std::int64_t count,
+                       std::uint32_t attributes, std::uint32_t dosDateTime);
+    void AddFromBuffer(const std::string& fileName, const void* buffer, std::int64_t count, std::uint32_t attributes,
+                       std::uint32_t dosDateTime);
+    void AddFromString(const std::string& fileName, const std::string& text, std::uint32_t attributes,
+                       std::uint32_t dosDateTime);
+    int AddFileInit(const std::string& sourcePath, const std::string& baseDir, bool fromDisk);
+    void FillDirItem(int index, const std::string& sourcePath, bool fromDisk);
+    std::string MakeStoredName(const std::string& sourcePath, const std::string& baseDir, bool folder) const;
+    void RenameFile(const std::string& oldName, const std::string& newName);
+    void ChangeFilesAttr(const std::string& fileMask, std::uint32_t attributes);
+    void ChangeFilesIntAttr(const std::string& fileMask, std::uint16_t attributes);
+    void ChangeFilesComment(const std::string& fileMask, const std::string& comment);
+    void DeleteItem(int index);
+    void UpdateItem(int index, const std::string& sourcePath);
+
+    // Whole-archive operations (ziparchiver_sfx.cpp).
+    void MakeSFX(const std::string& targetFileName);
+    bool FastFileAppend(TStream* destination, TStream* source, const std::string& fileName);
+    void RepairArchive(const std::string& targetFileName);
+
+    // The ten random bytes of every encryption header; nullptr restores the system's source.
+    void SetRandomSource(TZARandomSource* source) { randomSource_ = source; }
+    TZip64Mode GetZip64Mode() const { return Zip64Mode; }
+    void SetZip64Mode(TZip64Mode mode) { Zip64Mode = mode; }
+    // Bytes written to the archive by the last update; benchmarks and tests watch it.
+    std::int64_t LastUpdateBytesWritten() const { return lastUpdateBytesWritten_; }
+
     // The loaded directory (nullptr while closed).
     TZADirManager* DirManager() const { return dirManager_.get(); }
 
@@ -485,6 +541,10 @@ protected:
     bool IsItemMatches(int index, const TZAArchiveItem& item);
     bool ForceDirectories(const std::string& path);
     void ForceUpdate();
+    bool InternalCompressFile(TStream* source, TStream* archive, TDirItem& item);
+    void InternalAddFiles(const TStrings& masks, int searchAttr, const TStrings& exclusions, bool move);
+    void DeleteTaggedFile(int index);
+    void UpdateTaggedFile(int index, const std::string& itemName, const std::string& destDir);
 
     TZAProcessVolumeFailureEvent onProcessVolumeFailure_;
 
@@ -522,6 +582,17 @@ private:
                            std::uint32_t& crc);
     std::size_t readSpanning(TStream*& archive, unsigned char* buffer, std::size_t count);
     int findItemByName(const std::string& fileName);
+    void addCandidate(const std::string& path, bool folder, const std::string& baseDir, bool move);
+    void searchDisk(const std::string& fullMask, int searchAttr, const TStrings& exclusions, const std::string& baseDir,
+                    bool move);
+    bool isExcludedPath(const std::string& path, bool folder, const TStrings& exclusions) const;
+    bool writeNewItem(int index);
+    void copyItemFromTail(int index, TStream* tail, std::int64_t start);
+    void rollbackUpdate(TStream* tail, std::int64_t start);
+    void renameItem(TDirItem& item, const std::string& oldName, const std::string& newName);
+    void markChanged(TDirItem& item, TZAProcessOperation operation);
+    std::string resolvedBaseDir() const;
+    void splitIntoVolumes();
 
     TZACompressionLevel compressionLevel_ = clFastest;
     std::uint8_t compressionMode_ = 1;
@@ -531,6 +602,8 @@ private:
     TStream* archiveStream_ = nullptr;
     std::unique_ptr<TStream> ownedStream_;
     std::unique_ptr<TZADirManager> dirManager_;
+    TZARandomSource* randomSource_ = nullptr;
+    std::int64_t lastUpdateBytesWritten_ = 0;
 };
 
 class TZipArchiver : public TZABaseArchiver {

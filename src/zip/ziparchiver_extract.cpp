@@ -183,6 +183,7 @@ void TZABaseArchiver::ProcessTaggedFiles(TZAProcessOperation operation) {
             entry.Operation = static_cast<std::uint8_t>(operation);
             const std::string storedName = entry.FileName;
             bool leave = false;
+            bool removed = false;
             do {
                 FailureAction = fxaIgnore;
                 const std::string itemName = slashesToBackslashes(storedName);
@@ -205,6 +206,13 @@ void TZABaseArchiver::ProcessTaggedFiles(TZAProcessOperation operation) {
                         ExtractTaggedFile(i, itemName, destDir);
                     } else if (operation == poTest) {
                         TestTaggedFile(i, itemName);
+                    } else if (operation == poDelete) {
+                        const int before = dir.GetCount();
+                        DeleteTaggedFile(i);
+                        // The next item moved into this index.
+                        if (dir.GetCount() < before) removed = true;
+                    } else if (operation == poUpdate) {
+                        UpdateTaggedFile(i, itemName, destDir);
                     }
                 } catch (const EZAException& e) {
                     failed = true;
@@ -225,6 +233,7 @@ void TZABaseArchiver::ProcessTaggedFiles(TZAProcessOperation operation) {
                 if (failed) DoOnProcessFileFailure(itemName, operation, nativeError, errorCode, message, FailureAction);
             } while (FailureAction == fxaRetry);
             if (leave || FailureAction == fxaAbort || Cancel) break;
+            if (removed) --i;
         }
     }
     if (!cancelledAtStart && extractOrTest) {

@@ -352,6 +352,8 @@ void TZABaseArchiver::BeginUpdate() {
         TZADirArray& dir = dirManager_->CentralDir;
         for (int i = 0; i < dir.GetCount(); ++i) dir.GetItemPtr(i)->Modified = false;
         dirManager_->RollbackDir.Assign(&dir);
+        dirManager_->RollbackComment = dirManager_->ArchiveComment;
+        dirManager_->RollbackCentralDirOffset = dirManager_->CentralDirOffset;
     }
     ++UpdateCount;
 }
@@ -365,13 +367,22 @@ void TZABaseArchiver::EndUpdate() {
     }
 }
 
+// The pending changes are dropped with the bracket, so the directory keeps describing the file.
 void TZABaseArchiver::CancelUpdate() {
-    if (UpdateCount > 0) UpdateCount = 0;
-}
-
-// Writing the pending changes belongs to the writing side; the reading side only ends the bracket.
-void TZABaseArchiver::ForceUpdate() {
-    if (UpdateCount > 0) UpdateCount = 0;
+    if (UpdateCount <= 0) return;
+    UpdateCount = 0;
+    if (dirManager_) {
+        TZADirArray& dir = dirManager_->CentralDir;
+        for (int i = 0; i < dir.GetCount(); ++i) {
+            TDirItem& item = *dir.GetItemPtr(i);
+            if (item.OwnsDataStream) delete item.DataStream;
+            item.DataStream = nullptr;
+            item.OwnsDataStream = false;
+        }
+        dir.Assign(&dirManager_->RollbackDir);
+        dirManager_->ArchiveComment = dirManager_->RollbackComment;
+        dirManager_->CentralDirOffset = dirManager_->RollbackCentralDirOffset;
+    }
 }
 
 } // namespace tarnwick

@@ -1,5 +1,5 @@
 // tarnwick-zip: lists, tests and extracts ZIP archives through the archive component, for
-// scripts and other tools. Exit status 0 on success, 1 when any item failed, 2 on a usage error
+// scripts and other tools; the writing commands live in commands_write.cpp. Exit status 0 on success, 1 when any item failed, 2 on a usage error
 // or an archive that cannot be opened.
 #include <chrono>
 #include <cstdio>
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "commands_write.h"
 #include "zip/os/os.h"
 #include "zip/ziparchiver.h"
 #include "zip/zamasks.h"
@@ -20,7 +21,8 @@ constexpr const char* kUsage =
     "usage: tarnwick-zip list ARCHIVE [MASK...] [--comment]\n"
     "       tarnwick-zip test ARCHIVE [MASK...] [-p PASSWORD]\n"
     "       tarnwick-zip extract ARCHIVE [MASK...] -d DIR [-p PASSWORD] [--exclude MASK]...\n"
-    "                    [--overwrite prompt|always|never|newer|older] [--no-dirs] [--keep-corrupted]\n";
+    "                    [--overwrite prompt|always|never|newer|older] [--no-dirs] [--keep-corrupted]\n"
+    "       tarnwick-zip add|delete|update|move|rename|comment|attrib|sfx|repair ... (run one for its usage)\n";
 
 struct Arguments {
     std::string command;
@@ -247,6 +249,7 @@ int list(ToolArchiver& archiver, const Arguments& args) {
 }
 
 int run(int argc, char** argv) {
+    if (argc >= 2 && tool::isWriteCommand(argv[1])) return tool::runWriteCommand(argc, argv);
     Arguments args;
     try {
         args = parseArguments(argc, argv);

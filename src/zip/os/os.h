@@ -10,6 +10,11 @@
 //                                                                setFileAttributes, fileDosDateTime,
 //                                                                availablePhysicalMemory, currentDirectory
 //   testing                                                       tempFolder, createTempFile
+//   adding files                                                  listDirectory, fullPath,
+//                                                                currentDosDateTime
+//   writing (saved tail, volumes, UTF-8 names)                    tempFolder, createTempFile,
+//                                                                freeDriveSpace, setVolumeLabel,
+//                                                                ansiToUtf8
 //   names and masks (zastrfunc)                                   userDefaultLocaleId, compareAnsi,
 //                                                                ansiUpper/ansiLower, oemToAnsi/ansiToOem,
 //                                                                utf8ToAnsi
@@ -22,6 +27,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tarnwick::zaos {
 
@@ -60,6 +66,22 @@ std::string tempFolder();  // with a trailing separator
 std::string createTempFile(const std::string& folder, const std::string& prefix);
 std::uint64_t availablePhysicalMemory();
 
+// One entry of a folder ("." and ".." left out); attributes as fileAttributes gives them.
+struct DirEntry {
+    std::string name;
+    std::uint32_t attributes = 0;
+};
+// The entries of a folder; empty when it cannot be read.
+std::vector<DirEntry> listDirectory(const std::string& folder);
+// An absolute path with "." and ".." resolved and the platform's separator ("\" or "/").
+std::string fullPath(const std::string& path);
+// Bytes the caller may still write on the path's drive; -1 when unknown.
+std::int64_t freeDriveSpace(const std::string& path);
+// Labels the path's drive; false where drives have no labels.
+bool setVolumeLabel(const std::string& path, const std::string& label);
+// The local time now, date high, time low.
+std::uint32_t currentDosDateTime();
+
 // Locale and code pages: ANSI 1252 and OEM 437 on POSIX, the system's on Windows.
 std::uint32_t userDefaultLocaleId();
 // Like CompareStringA with the user's locale: <0, 0, >0.
@@ -70,6 +92,7 @@ unsigned char oemToAnsi(unsigned char c);
 unsigned char ansiToOem(unsigned char c);
 // Names flagged as UTF-8 in the archive; characters the ANSI code page lacks become "?".
 std::string utf8ToAnsi(const std::string& text);
+std::string ansiToUtf8(const std::string& text);
 
 // Default dialogs. On POSIX they ask on the terminal when standard input is one; otherwise they
 // give the safe answer (the last button, or a cancelled input box).

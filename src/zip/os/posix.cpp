@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -35,7 +36,7 @@ void appendUtf8(std::string& out, unsigned code) {
     }
 }
 
-std::string ansiToUtf8(const std::string& text) {
+std::string toUtf8(const std::string& text) {
     std::string out;
     out.reserve(text.size());
     for (unsigned char c : text) appendUtf8(out, kAnsiToUnicode[c]);
@@ -45,7 +46,7 @@ std::string ansiToUtf8(const std::string& text) {
 // Windows looks names up without regard to case; a volume named "data.Z01" must find the
 // "data.z01" that another tool wrote. Only the last component is looked up that way.
 std::string systemPath(const std::string& ansiPath) {
-    std::string path = ansiToUtf8(ansiPath);
+    std::string path = toUtf8(ansiPath);
     for (char& c : path) {
         if (c == '\\') c = '/';
     }
@@ -264,12 +265,12 @@ DialogResult confirmBox(const std::string& text, DialogButtons buttons) {
     switch (buttons) {
     case DialogButtons::okCancel: {
         if (!ask) return DialogResult::cancel;
-        const std::string a = askLine(ansiToUtf8(text) + " [o]k/[c]ancel: ");
+        const std::string a = askLine(toUtf8(text) + " [o]k/[c]ancel: ");
         return (!a.empty() && (a[0] == 'o' || a[0] == 'O')) ? DialogResult::ok : DialogResult::cancel;
     }
     case DialogButtons::yesNoAllNoAll: {
         if (!ask) return DialogResult::no;
-        const std::string a = askLine(ansiToUtf8(text) + "? [y]es/[n]o/[A]ll/[N]one: ");
+        const std::string a = askLine(toUtf8(text) + "? [y]es/[n]o/[A]ll/[N]one: ");
         if (a == "y" || a == "Y") return DialogResult::yes;
         if (a == "A") return DialogResult::yesToAll;
         if (a == "N") return DialogResult::noToAll;
@@ -277,7 +278,7 @@ DialogResult confirmBox(const std::string& text, DialogButtons buttons) {
     }
     case DialogButtons::abortRetryIgnore: {
         if (!ask) return DialogResult::abort;
-        const std::string a = askLine(ansiToUtf8(text) + " [a]bort/[r]etry/[i]gnore: ");
+        const std::string a = askLine(toUtf8(text) + " [a]bort/[r]etry/[i]gnore: ");
         if (a == "r" || a == "R") return DialogResult::retry;
         if (a == "i" || a == "I") return DialogResult::ignore;
         return DialogResult::abort;
@@ -288,8 +289,8 @@ DialogResult confirmBox(const std::string& text, DialogButtons buttons) {
 
 bool inputBox(const std::string& caption, const std::string& prompt, std::string& value) {
     if (!stdinIsTerminal()) return false;
-    std::cerr << ansiToUtf8(caption) << '\n';
-    std::cerr << ansiToUtf8(prompt) << std::flush;
+    std::cerr << toUtf8(caption) << '\n';
+    std::cerr << toUtf8(prompt) << std::flush;
     // The one input box asks for a password: the terminal does not echo it.
     termios saved {};
     const bool quiet = ::tcgetattr(0, &saved) == 0;
@@ -348,9 +349,80 @@ std::string argumentToAnsi(const char* argument) {
     return out;
 }
 
-std::string ansiToConsole(const std::string& text) { return ansiToUtf8(text); }
+std::string ansiToConsole(const std::string& text) { return toUtf8(text); }
 
 std::string utf8ToAnsi(const std::string& text) { return argumentToAnsi(text.c_str()); }
+
+std::string ansiToUtf8(const std::string& text) { return toUtf8(text); }
+
+std::vector<DirEntry> listDirectory(const std::string& folder) {
+    std::vector<DirEntry> entries;
+    const std::string sysFolder = systemPath(folder.empty() ? std::string(".") : folder);
+    DIR* dir = ::opendir(sysFolder.c_str());
+    if (dir == nullptr) return entries;
+    while (dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        struct stat st {};
+        if (::stat((sysFolder + "/" + name).c_str(), &st) != 0) continue;
+        DirEntry e;
+        e.name = argumentToAnsi(name.c_str());
+        e.attributes = S_ISDIR(st.st_mode) ? 0x10 : (0x20 | ((st.st_mode & S_IWUSR) == 0 ? 0x01 : 0));
+        entries.push_back(std::move(e));
+    }
+    ::closedir(dir);
+    return entries;
+}
+
+std::string fullPath(const std::string& path) {
+    std::string p = path;
+    for (char& c : p) {
+        if (c == '\\') c = '/';
+    }
+    if (p.empty() || p[0] != '/') p = currentDirectory() + "/" + p;
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= p.size()) {
+        std::size_t end = p.find('/', start);
+        if (end == std::string::npos) end = p.size();
+        const std::string part = p.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string out;
+    for (const std::string& part : parts) out += "/" + part;
+    if (out.empty()) out = "/";
+    // A trailing separator stays: it marks a folder.
+    if (p.size() > 1 && p.back() == '/' && out != "/") out += '/';
+    return out;
+}
+
+std::int64_t freeDriveSpace(const std::string& path) {
+    std::string folder = systemPath(path);
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        const std::size_t slash = folder.find_last_of('/');
+        folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : folder.substr(0, slash));
+    }
+    struct statvfs vfs {};
+    if (::statvfs(folder.c_str(), &vfs) != 0) return -1;
+    return static_cast<std::int64_t>(vfs.f_bavail) * static_cast<std::int64_t>(vfs.f_frsize);
+}
+
+bool setVolumeLabel(const std::string&, const std::string&) { return false; }
+
+std::uint32_t currentDosDateTime() {
+    const std::time_t now = std::time(nullptr);
+    std::tm t{};
+    if (::localtime_r(&now, &t) == nullptr || t.tm_year < 80) return (1u << 21) | (1u << 16);
+    return (static_cast<std::uint32_t>(t.tm_year - 80) << 25) | (static_cast<std::uint32_t>(t.tm_mon + 1) << 21) |
+           (static_cast<std::uint32_t>(t.tm_mday) << 16) | (static_cast<std::uint32_t>(t.tm_hour) << 11) |
+           (static_cast<std::uint32_t>(t.tm_min) << 5) | static_cast<std::uint32_t>(t.tm_sec / 2);
+}
 
 bool isTerminal(int fd) { return ::isatty(fd) == 1; }
 

@@ -350,6 +350,70 @@ std::string utf8ToAnsi(const std::string& text) {
     return out;
 }
 
+std::string ansiToUtf8(const std::string& text) {
+    if (text.empty()) return {};
+    const int wide = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (wide <= 0) return text;
+    std::wstring w(static_cast<std::size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), w.data(), wide);
+    const int narrow = WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(narrow > 0 ? narrow : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, out.data(), narrow, nullptr, nullptr);
+    return out;
+}
+
+std::vector<DirEntry> listDirectory(const std::string& folder) {
+    std::vector<DirEntry> entries;
+    std::string pattern = folder.empty() ? std::string(".") : folder;
+    if (pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
+    pattern += "*";
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA(pattern.c_str(), &data);
+    if (h == INVALID_HANDLE_VALUE) return entries;
+    do {
+        const std::string name = data.cFileName;
+        if (name == "." || name == "..") continue;
+        entries.push_back({name, data.dwFileAttributes});
+    } while (FindNextFileA(h, &data));
+    FindClose(h);
+    return entries;
+}
+
+std::string fullPath(const std::string& path) {
+    char buffer[MAX_PATH * 4] = {};
+    const DWORD n = GetFullPathNameA(path.empty() ? "." : path.c_str(), sizeof buffer, buffer, nullptr);
+    if (n == 0 || n >= sizeof buffer) return path;
+    return buffer;
+}
+
+std::int64_t freeDriveSpace(const std::string& path) {
+    std::string root = fullPath(path);
+    if (root.size() >= 2 && root[1] == ':') {
+        root = root.substr(0, 2) + "\\";
+    } else {
+        const std::size_t slash = root.find_last_of("\\/");
+        if (slash != std::string::npos) root = root.substr(0, slash + 1);
+    }
+    ULARGE_INTEGER available;
+    if (!GetDiskFreeSpaceExA(root.c_str(), &available, nullptr, nullptr)) return -1;
+    return static_cast<std::int64_t>(available.QuadPart);
+}
+
+bool setVolumeLabel(const std::string& path, const std::string& label) {
+    const std::string drive = drivePart(path);
+    if (drive.empty()) return false;
+    return SetVolumeLabelA((drive + "\\").c_str(), label.c_str()) != 0;
+}
+
+std::uint32_t currentDosDateTime() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    FILETIME file;
+    WORD date = 0, time = 0;
+    if (!SystemTimeToFileTime(&now, &file) || !FileTimeToDosDateTime(&file, &date, &time)) return (1u << 21) | (1u << 16);
+    return (static_cast<std::uint32_t>(date) << 16) | time;
+}
+
 std::string argumentToAnsi(const char* argument) { return argument; }
 std::string ansiToConsole(const std::string& text) { return text; }
 bool isTerminal(int fd) { return _isatty(fd) != 0; }

@@ -187,17 +187,19 @@ TEST(DirectoryLoading, ExtraBlocksNeverReachOutsideTheirEntry) {
 
 TEST(DirectoryLoading, MissingEndRecordRebuildsFromLocalHeaders) {
     FixtureArchive a;
-    a.entries = {entry("one.txt", "first item"), entry("two/", "", 0), entry("three.txt", "third item")};
+    a.entries = {entry("one.txt", "first item"), entry("two/", "", 0), entry("three.txt", "third item"),
+                 entry("empty.txt", "", 0)};
     a.entries[2].descriptor = true;
     std::string bytes = buildZip(a);
     bytes.resize(bytes.find("PK\x01\x02"));  // drop the directory and the end record
     MemoryArchive m(bytes);
     const TZADirArray& dir = manager(m).CentralDir;
-    ASSERT_EQ(dir.GetCount(), 3);
+    ASSERT_EQ(dir.GetCount(), 4);
     EXPECT_EQ(dir.GetItemPtr(0)->FileName, "one.txt");
     EXPECT_EQ(dir.GetItemPtr(0)->ExternalFileAttributes, 0x20u);
     EXPECT_EQ(dir.GetItemPtr(1)->ExternalFileAttributes, 0x10u);
     EXPECT_EQ(dir.GetItemPtr(2)->UncompressedSize, 10u) << "taken from the data descriptor";
+    EXPECT_EQ(dir.GetItemPtr(3)->ExternalFileAttributes, 0x20u) << "an empty file is no folder";
     EXPECT_EQ(manager(m).CentralDirOffset, static_cast<std::int64_t>(bytes.size()));
     std::string text;
     m.archiver.ExtractToString("three.txt", text);
