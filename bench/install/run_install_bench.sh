@@ -104,8 +104,9 @@ seconds_of() {  # seconds_of COMMAND...: wall time of one run
 : >times.txt  # lines: rep name seconds
 # Both sides start after a sync and then run their steps back to back, as the installation runs
 # its phases. Nothing is deleted between repetitions: on a disk mounted with discard, deleting
-# 200 MB that has reached the disk takes seconds and slows whatever runs beside it, so each
-# repetition's output stays in kept/ until the end.
+# 200 MB that has reached the disk takes seconds and slows whatever runs beside it, and ext4 makes
+# new files slowly for a minute or more after many were deleted; so each repetition's output stays
+# in kept/ until the end.
 mkdir kept
 for rep in $(seq "$REPS"); do
   sync
@@ -123,8 +124,14 @@ for rep in $(seq "$REPS"); do
   echo "$rep openssl $(seconds_of ossl -d -in data.bf -out "$raw/data.zip")" >>times.txt
   echo "$rep unzip $(seconds_of unzip -qq -o "$raw/data.zip" -d "$raw/items")" >>times.txt
   echo "$rep cp $(seconds_of cp -r "$raw/items" "$raw/copy")" >>times.txt
-  echo "$rep rm $(seconds_of rm -r "$raw/items")" >>times.txt
   echo "[bench] repetition $rep of $REPS done"
+done
+# The raw deletions come after all repetitions: for a minute or more after many files are
+# deleted, ext4 passes over their freed inodes when it makes new files, which would slow down
+# whatever creates files next.
+for rep in $(seq "$REPS"); do
+  sync
+  echo "$rep rm $(seconds_of rm -r "kept/raw.$rep/items")" >>times.txt
 done
 
 median() {  # median NAME: the median over the repetitions

@@ -2,6 +2,7 @@
 
 #include "cipher/myblowfish.h"
 #include "engine/file_checks.h"
+#include "engine/item_placement.h"
 #include "engine/program_folder_rules.h"
 #include "engine/registry_entries.h"
 #include "engine/shortcut.h"
@@ -9,7 +10,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
+#include <unordered_map>
+#include <vector>
 
 namespace tarnwick {
 namespace {
@@ -27,6 +31,19 @@ bool forceDirectories(const std::string& path) {
     }
     return CreateDirectoryA(path.c_str(), nullptr) != 0 || folderExists(path);
 }
+
+// Items are extracted into numbered subfolders of the temporary folder, a hundred to a folder:
+// each new file is looked up in its folder first, and under Wine a lookup of a missing name reads
+// the whole folder, so one folder of thousands of items made extraction grow with the square of
+// their number.
+constexpr std::int64_t kItemsPerFolder = 100;
+
+std::string itemFolder(std::int32_t number) {
+    return "items" + std::to_string((static_cast<std::int64_t>(number) - 1) / kItemsPerFolder);
+}
+
+// The item's path relative to the temporary folder.
+std::string itemPath(std::int32_t number) { return itemFolder(number) + "\\" + itemName(number); }
 
 class TInstallation {
 public:
@@ -137,21 +154,39 @@ bool TInstallation::decipherData() {
 }
 
 void TInstallation::extractItems() {
-    archiver_.BaseDir = state_.temporaryFolder;
     archiver_.FileName = dataArchive();
     archiver_.OpenArchive(0);
+    for (std::int64_t n = 1; n <= state_.itemCount; n += kItemsPerFolder)
+        CreateDirectoryA((state_.temporaryFolder + itemFolder(static_cast<std::int32_t>(n))).c_str(), nullptr);
+    const auto extract = [&](std::int32_t n) {
+        archiver_.BaseDir = state_.temporaryFolder + itemFolder(n);
+        archiver_.ExtractFiles(itemName(n), 63, "");
+    };
     // The main program comes last, so that everything it may need is already in place.
     const std::int32_t main = state_.mainItemNumber;
     for (std::int32_t n = 1; n <= state_.itemCount; ++n)
-        if (n != main) archiver_.ExtractFiles(itemName(n), 63, "");
-    if (main >= 1 && main <= state_.itemCount) archiver_.ExtractFiles(itemName(main), 63, "");
+        if (n != main) extract(n);
+    if (main >= 1 && main <= state_.itemCount) extract(main);
     archiver_.CloseArchive();
 }
 
 bool TInstallation::placeFiles() {
+    // All records first: an item goes by move to the last place that names it and by copy to
+    // the places before, so no item's bytes are written twice and the clean-up has less to do.
+    std::vector<TFileRecord> records;
+    records.reserve(static_cast<std::size_t>(std::max(state_.fileRecordCount, 0)));
     for (std::int32_t i = 0; i < state_.fileRecordCount; ++i) {
-        const TFileRecord record = package_.ReadFileRecord();
+        TFileRecord record = package_.ReadFileRecord();
         if (package_.IsShort()) break; // a cut record would name a cut path
+        records.push_back(std::move(record));
+    }
+    std::unordered_map<std::int32_t, std::size_t> lastUse;
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (records[i].type == frFile && records[i].itemNumber != kUntrackedItem) lastUse[records[i].itemNumber] = i;
+
+    TItemMover mover;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const TFileRecord& record = records[i];
         const std::string path = ExpandPlaceholders(record.path, folders_);
         if (record.type == frFolder) {
             if (!path.empty() && !forceDirectories(path)) {
@@ -169,7 +204,12 @@ bool TInstallation::placeFiles() {
                     host_.Terminate();
                     return false;
                 }
-                CopyFileA(itemName(record.itemNumber).c_str(), path.c_str(), FALSE);
+                const std::string item = itemPath(record.itemNumber);
+                if (lastUse[record.itemNumber] == i) {
+                    mover.Move(item, path);
+                } else {
+                    CopyFileA(item.c_str(), path.c_str(), FALSE);
+                }
                 if (record.itemNumber == state_.mainItemNumber) mainProgramPath_ = path;
             }
             host_.StepProgress();
@@ -181,9 +221,11 @@ bool TInstallation::placeFiles() {
 void TInstallation::deleteTemporaryItems() {
     for (std::int32_t n = 1; n <= state_.itemCount; ++n) {
         host_.ProcessMessages();
-        DeleteFileA((state_.temporaryFolder + itemName(n)).c_str());
+        DeleteFileA((state_.temporaryFolder + itemPath(n)).c_str());
         host_.SetProgressPosition(host_.ProgressPosition() + 1);
     }
+    for (std::int64_t n = 1; n <= state_.itemCount; n += kItemsPerFolder)
+        RemoveDirectoryA((state_.temporaryFolder + itemFolder(static_cast<std::int32_t>(n))).c_str());
     DeleteFileA(dataArchive().c_str());
 }
 

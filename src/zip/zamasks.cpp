@@ -63,6 +63,19 @@ bool IsStrMatchPattern(const std::string& name, const std::string& pattern, bool
 
 bool IsInternalFileMatchMask(const std::string& name, const std::string& mask) {
     if (mask.empty()) return false;
+    if (mask.find_first_of("*?") == std::string::npos) {
+        // A plain name, as when items are extracted one by one: the same characters in the same
+        // number, one trailing dot on either side left out. Looked at without copies, since a
+        // search runs this for every item of the archive.
+        const std::size_t nameLength = name.size() - (!name.empty() && name.back() == '.' ? 1 : 0);
+        const std::size_t maskLength = mask.size() - (mask.back() == '.' ? 1 : 0);
+        if (nameLength != maskLength) return false;
+        for (std::size_t i = 0; i < nameLength; ++i)
+            if (!sameChar(name[i], mask[i], true)) return false;
+        if (mask.back() != '.') return true;
+        const std::string ext = extensionOf(name);
+        return ext.empty() || ext == ".";
+    }
     std::string workMask = mask;
     const std::size_t starDotStar = workMask.find("*.*");
     if (starDotStar != std::string::npos) workMask = mask.substr(0, starDotStar) + '*' + mask.substr(starDotStar + 3);

@@ -72,6 +72,12 @@ TZAFileStream::TZAFileStream(const std::string& fileName, std::uint16_t mode) : 
     }
 }
 
+std::unique_ptr<TZAFileStream> TZAFileStream::CreateNew(const std::string& fileName) {
+    std::unique_ptr<zaos::NativeFile> file = zaos::createNewFile(fileName);
+    if (!file) return nullptr;
+    return std::unique_ptr<TZAFileStream>(new TZAFileStream(fileName, std::move(file)));
+}
+
 std::int64_t TZAFileStream::GetSize() {
     if (size_ < 0) size_ = file_->size();
     return size_;

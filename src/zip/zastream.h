@@ -67,6 +67,9 @@ class TZAFileStream final : public TStream {
 public:
     // mode: the open word of os.h. Raises EFOpenError when the file cannot be opened.
     TZAFileStream(const std::string& fileName, std::uint16_t mode);
+    // A new file when nothing of that name exists; nullptr when the name is taken or the file
+    // cannot be made.
+    static std::unique_ptr<TZAFileStream> CreateNew(const std::string& fileName);
     std::size_t Read(void* buffer, std::size_t count) override;
     std::size_t Write(const void* buffer, std::size_t count) override;
     std::int64_t GetPosition() const override { return position_; }
@@ -78,6 +81,9 @@ public:
     const std::string& FileName() const { return fileName_; }
 
 private:
+    TZAFileStream(const std::string& fileName, std::unique_ptr<zaos::NativeFile> file)
+        : file_(std::move(file)), fileName_(fileName) {}
+
     static constexpr std::size_t kCacheSize = 64 * 1024;
     std::unique_ptr<zaos::NativeFile> file_;
     std::string fileName_;

@@ -533,6 +533,8 @@ protected:
     void TagFiles(const std::string& fileMask, int searchAttr, const std::string& exclusionMask);
     void ProcessTaggedFiles(TZAProcessOperation operation);
     void ExtractTaggedFile(int index, const std::string& itemName, const std::string& destDir);
+    std::unique_ptr<TZAFileStream> openForReplacing(std::string& path, const std::string& itemName,
+                                                    std::uint32_t itemDateTime);
     void TestTaggedFile(int index, const std::string& itemName);
     void ExtractItem(int index, TStream* output);
     bool InternalDecompressFile(TStream* archive, TStream* output, const TDirItem& item);

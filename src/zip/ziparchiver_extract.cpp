@@ -259,6 +259,46 @@ bool TZABaseArchiver::ForceDirectories(const std::string& path) {
     return zaos::createDirectory(dir) || zaos::directoryExists(dir);
 }
 
+// The name is taken (or the file could not be made): the overwrite rules decide. nullptr when the
+// existing file stays.
+std::unique_ptr<TZAFileStream> TZABaseArchiver::openForReplacing(std::string& path, const std::string& itemName,
+                                                                 std::uint32_t itemDateTime) {
+    // One look at the file: under Wine every lookup of a name scans its whole folder.
+    const std::uint32_t existing = zaos::fileAttributes(path);
+    const bool present = existing != zaos::kInvalidAttributes && (existing & 0x10) == 0;
+    const std::string proposedPath = path;
+    if (present) {
+        if (!Options.ReplaceReadOnly && (existing & 1) != 0) return nullptr;
+        std::uint32_t fileDateTime = 0;
+        switch (Options.OverwriteMode) {
+        case omPrompt: {
+            bool confirm = true;
+            DoOnConfirmOverwrite(itemName, path, confirm);
+            if (!confirm) return nullptr;
+            break;
+        }
+        case omAlways: break;
+        case omNever: return nullptr;
+        case omIfNewer:
+            if (!zaos::fileDosDateTime(path, fileDateTime) || itemDateTime <= fileDateTime) return nullptr;
+            break;
+        case omIfOlder:
+            if (!zaos::fileDosDateTime(path, fileDateTime) || itemDateTime >= fileDateTime) return nullptr;
+            break;
+        }
+    }
+    // A handler may have named another path for an existing file; only that one needs a new look.
+    if (path != proposedPath ? zaos::fileExists(path) : present) {
+        zaos::setFileAttributes(path, 0);
+        if (!zaos::deleteFile(path)) throw EZAException(19, {path}, this);
+    }
+    try {
+        return std::make_unique<TZAFileStream>(path, 0xFFFF);
+    } catch (const EFOpenError&) {
+        throw EZAException(19, {path}, this);
+    }
+}
+
 void TZABaseArchiver::ExtractTaggedFile(int index, const std::string& itemName, const std::string& destDir) {
     const TDirItem entry = *dirManager_->CentralDir.GetItemPtr(index);
     std::uint32_t attributes = entry.ExternalFileAttributes;
@@ -284,41 +324,12 @@ void TZABaseArchiver::ExtractTaggedFile(int index, const std::string& itemName, 
 
     std::string path = folder + name;
     const std::uint32_t itemDateTime = (static_cast<std::uint32_t>(entry.LastModFileDate) << 16) | entry.LastModFileTime;
-    // One look at the file: under Wine every lookup of a name scans its whole folder.
-    const std::uint32_t existing = zaos::fileAttributes(path);
-    const bool present = existing != zaos::kInvalidAttributes && (existing & 0x10) == 0;
-    const std::string proposedPath = path;
-    if (present) {
-        if (!Options.ReplaceReadOnly && (existing & 1) != 0) return;
-        std::uint32_t fileDateTime = 0;
-        switch (Options.OverwriteMode) {
-        case omPrompt: {
-            bool confirm = true;
-            DoOnConfirmOverwrite(itemName, path, confirm);
-            if (!confirm) return;
-            break;
-        }
-        case omAlways: break;
-        case omNever: return;
-        case omIfNewer:
-            if (!zaos::fileDosDateTime(path, fileDateTime) || itemDateTime <= fileDateTime) return;
-            break;
-        case omIfOlder:
-            if (!zaos::fileDosDateTime(path, fileDateTime) || itemDateTime >= fileDateTime) return;
-            break;
-        }
-    }
-    // A handler may have named another path for an existing file; only that one needs a new look.
-    if (path != proposedPath ? zaos::fileExists(path) : present) {
-        zaos::setFileAttributes(path, 0);
-        if (!zaos::deleteFile(path)) throw EZAException(19, {path}, this);
-    }
-    std::unique_ptr<TZAFileStream> output;
-    try {
-        output = std::make_unique<TZAFileStream>(path, 0xFFFF);
-    } catch (const EFOpenError&) {
-        throw EZAException(19, {path}, this);
-    }
+    // Most items land where nothing of their name is yet: making the file only when the name is
+    // free looks it up once. Under Wine every lookup of a missing name reads its whole folder, so
+    // a look before the create doubled the cost of each new file.
+    std::unique_ptr<TZAFileStream> output = TZAFileStream::CreateNew(path);
+    if (!output) output = openForReplacing(path, itemName, itemDateTime);
+    if (!output) return;
     std::exception_ptr failure;
     try {
         ExtractItem(index, output.get());

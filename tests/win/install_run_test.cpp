@@ -10,6 +10,8 @@
 #include "zip/ziparchiver.h"
 
 #include <gtest/gtest.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <shlwapi.h>
 
 #include <filesystem>
@@ -95,9 +97,9 @@ protected:
     }
 
     // The setup folder as the packaging step leaves it.
-    void ship(bool withData = true) {
+    void ship(bool withData = true, const std::string& archive = "data.zip") {
         if (withData) {
-            fs::copy_file(fixturePath("data.zip"), root_ + "\\Setup\\_setup", fs::copy_options::overwrite_existing);
+            fs::copy_file(fixturePath(archive), root_ + "\\Setup\\_setup", fs::copy_options::overwrite_existing);
             ASSERT_EQ(cipher_.Encrypt_File((root_ + "\\Setup\\_setup").c_str()), TMyBlowfish::kDone);
             fs::rename(root_ + "\\Setup\\_setupBLW", root_ + "\\Setup\\_setup.dat");
             fs::remove(root_ + "\\Setup\\_setup");
@@ -205,6 +207,72 @@ TEST_F(InstallRunTest, ProgressFollowsTheAccounting) {
     for (std::size_t i = 1; i < static_cast<std::size_t>(position(300)); ++i) EXPECT_GE(p[i], p[i - 1]) << i;
     const std::vector<int> afterExtraction(p.begin() + position(300), p.end());
     EXPECT_EQ(afterExtraction, (std::vector<int>{300, 301, 302, 303, 304, 305, 306, 306, 306, 306, 0, 1, 2, 3, 0, 306, 306}));
+}
+
+TEST_F(InstallRunTest, ItemsBeyondOneTemporaryFolderAllArriveAndLeaveNothingBehind) {
+    ship(true, "many.zip");
+    package_.header.itemCount = 250;
+    package_.header.mainItemNumber = 250;
+    package_.files = {{frFolder, 0, "[INSTALLDIR]\\many"}};
+    for (int n = 1; n <= 250; ++n) package_.files.push_back({frFile, n, "[INSTALLDIR]\\many\\f" + std::to_string(n) + ".txt"});
+    package_.shortcuts.clear();
+    run();
+    ASSERT_TRUE(host_.messages.empty());
+    for (int n : {1, 99, 100, 101, 200, 201, 249, 250})
+        EXPECT_EQ(readFile(state_.destinationFolder + "\\many\\f" + std::to_string(n) + ".txt"),
+                  "item " + std::to_string(n) + "\r\n") << n;
+    EXPECT_EQ(std::distance(fs::directory_iterator(state_.destinationFolder + "\\many"), fs::directory_iterator()), 250);
+    EXPECT_EQ(mainProgramPath_, state_.destinationFolder + "\\many\\f250.txt");
+    EXPECT_TRUE(tempHoldsOnlyNothing());
+}
+
+// The DACL of path in SDDL, "" when it cannot be read.
+std::string daclOf(const std::string& path) {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                              nullptr, &sd) != ERROR_SUCCESS)
+        return "";
+    char* text = nullptr;
+    std::string result;
+    if (ConvertSecurityDescriptorToStringSecurityDescriptorA(sd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,
+                                                            nullptr)) {
+        result = text;
+        LocalFree(text);
+    }
+    LocalFree(sd);
+    return result;
+}
+
+bool makeFolderWithDacl(const std::string& path, const char* sddl) {
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, FALSE};
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &sa.lpSecurityDescriptor, nullptr))
+        return false;
+    const bool made = CreateDirectoryA(path.c_str(), &sa) != 0;
+    LocalFree(sa.lpSecurityDescriptor);
+    return made;
+}
+
+// Items are moved out of the temporary folder; a moved file would keep the list it inherited
+// there (on Windows, the user's profile: nobody else may read it) unless it is made to inherit
+// from its new folder, as a copied file does.
+TEST_F(InstallRunTest, PlacedFilesTakeThePermissionsOfTheirNewFolder) {
+    ship();
+    fs::remove(root_ + "\\Temp");
+    // Everyone may do everything in both; the temporary folder adds Anonymous, the destination
+    // the Users group, so each file's list says where it came from.
+    ASSERT_TRUE(makeFolderWithDacl(root_ + "\\Temp", "D:P(A;OICI;FA;;;WD)(A;OICI;FA;;;AN)"));
+    ASSERT_TRUE(makeFolderWithDacl(state_.destinationFolder, "D:P(A;OICI;FA;;;WD)(A;OICI;FR;;;BU)"));
+    // Wine derives a file's list from its Unix mode bits and keeps none of its own; this runs where
+    // the file system keeps them.
+    if (daclOf(state_.destinationFolder).find(";;;BU)") == std::string::npos)
+        GTEST_SKIP() << "the file system keeps no access lists: " << daclOf(state_.destinationFolder);
+    run();
+    ASSERT_TRUE(host_.messages.empty());
+    for (const char* file : {"\\docs\\first.txt", "\\copy of first.txt", "\\docs\\deep\\second.txt", "\\program.exe"}) {
+        const std::string dacl = daclOf(state_.destinationFolder + file);
+        EXPECT_NE(dacl.find(";;;BU)"), std::string::npos) << file << ": " << dacl;
+        EXPECT_EQ(dacl.find(";;;AN)"), std::string::npos) << file << ": " << dacl;
+    }
 }
 
 TEST_F(InstallRunTest, NoDataFileStopsBeforeAnythingChanges) {

@@ -49,6 +49,9 @@ public:
 // 0x00 compat, 0x10 exclusive, 0x20 deny write, 0x30 deny read, 0x40 deny none; 0xFFFF creates
 // (truncating). Returns nullptr on failure and the system's reason in errorText.
 std::unique_ptr<NativeFile> openFile(const std::string& path, std::uint16_t mode, std::string& errorText);
+// Creates path for reading and writing only when nothing of that name exists; nullptr otherwise
+// (the name is taken, or the file cannot be made). Opened as mode 0xFFFF opens it.
+std::unique_ptr<NativeFile> createNewFile(const std::string& path);
 
 bool fileExists(const std::string& path);  // a file, not a folder
 bool directoryExists(const std::string& path);

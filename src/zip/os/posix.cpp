@@ -159,6 +159,13 @@ std::unique_ptr<NativeFile> openFile(const std::string& path, std::uint16_t mode
     return std::make_unique<PosixFile>(fd);
 }
 
+std::unique_ptr<NativeFile> createNewFile(const std::string& path) {
+    // systemPath finds an entry of the name in another letter case, which O_EXCL then refuses.
+    const int fd = ::open(systemPath(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    return std::make_unique<PosixFile>(fd);
+}
+
 bool fileExists(const std::string& path) {
     struct stat st {};
     return !path.empty() && statPath(path, st) && !S_ISDIR(st.st_mode);

@@ -205,6 +205,13 @@ std::unique_ptr<NativeFile> openFile(const std::string& path, std::uint16_t mode
     return std::make_unique<Win32File>(h);
 }
 
+std::unique_ptr<NativeFile> createNewFile(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    return std::make_unique<Win32File>(h);
+}
+
 bool fileExists(const std::string& path) {
     const DWORD a = GetFileAttributesA(path.c_str());
     return !path.empty() && a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;

@@ -37,6 +37,9 @@ TEST(InternalFileMatchMask, Table) {
         {"README", "readme.", true},     {"readme.txt", "readme.", false},  {"readme.", "readme.", true},
         {"file.txt", "", false},         {"a.txt", "*.*.*", true},         {"3.twi", "3.twi", true},
         {"13.twi", "3.twi", false},      {"data/1.twi", "data/*.twi", true}, {"x/data/1.twi", "data/*.twi", false},
+        {"3.TWI", "3.twi", true},        {"3.twi", "13.twi", false},        {"3.twi.", "3.twi", true},
+        {"3.twi", "3.twi.", false},      {"3.", "3.", true},                {"3", "3.", true},
+        {"", ".", true},                 {"a", ".", false},                 {"data/1.twi", "DATA/1.TWI", true},
     };
     for (const Case& c : cases) EXPECT_EQ(IsInternalFileMatchMask(c.name, c.mask), c.expected) << c.name << " vs " << c.mask;
 }

@@ -2,6 +2,9 @@
 // cancelling, single items into memory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "zip_fixture.h"
 
 namespace tarnwick {
@@ -132,6 +135,31 @@ TEST_F(ExtractTest, OverwriteModesAndReadOnlyFiles) {
         zaos::setFileAttributes(out.file("f.txt"), 0x20);
         std::filesystem::remove(out.path() / "f.txt");
     }
+}
+
+// A new file is made only where its name is free; a name taken in another letter case, or by a
+// folder, must still go through the overwrite rules and the failure path.
+TEST_F(ExtractTest, ANameTakenInAnotherLetterCaseOrByAFolderIsNotTreatedAsFree) {
+    FixtureArchive first;
+    first.entries = {{.name = "F.TXT", .data = "old"}, {.name = "taken/", .data = "", .method = 0, .attributes = 0x10}};
+    open(first);
+    z().ExtractFiles("*", 63, "");
+    ASSERT_TRUE(failures().empty());
+
+    FixtureArchive second;
+    second.entries = {{.name = "f.txt", .data = "new"}, {.name = "taken", .data = "file over a folder"}};
+    open(second);
+    z().Options.OverwriteMode = omNever;
+    z().ExtractFiles("*", 63, "");
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(out.path())) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"F.TXT", "taken"}));
+    EXPECT_EQ(out.read("F.TXT"), "old");
+    EXPECT_TRUE(std::filesystem::is_directory(out.path() / "taken"));
+    ASSERT_EQ(failures().size(), 1u);
+    EXPECT_EQ(failures()[0].name, "taken");
+    EXPECT_EQ(failures()[0].native, 19);
 }
 
 TEST_F(ExtractTest, CrcMismatchFailsWith8AndDeletesTheFileUnlessCorruptedFilesAreKept) {

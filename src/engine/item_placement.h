@@ -1,0 +1,24 @@
+// Puts extracted items in their places by moving them out of the temporary folder.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tarnwick {
+
+class TItemMover {
+public:
+    // Moves item (a path in the temporary folder) to destination, replacing a file there; falls
+    // back to a copy when the move cannot be made. Like a copy, a failure is not reported.
+    void Move(const std::string& item, const std::string& destination);
+
+private:
+    bool passDownTheSame(const std::string& folderA, const std::string& folderB);
+    const std::vector<unsigned char>& accessListOf(const std::string& folder);
+
+    // Each folder's access list as bytes; empty when it cannot be read.
+    std::map<std::string, std::vector<unsigned char>> accessLists_;
+};
+
+} // namespace tarnwick
