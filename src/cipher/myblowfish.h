@@ -69,6 +69,9 @@ public:
     // source shorter than one block writes an empty file.
     std::uint8_t Encrypt_File(const char* sourcePath);
     std::uint8_t Decrypt_File(const char* sourcePath);
+    // The same, written to destinationPath, so a source on a read-only medium need not be copied
+    // somewhere writable first.
+    std::uint8_t Decrypt_File(const char* sourcePath, const char* destinationPath);
 
     // Raises OnProgressChange, when assigned, with a copy of total.
     virtual void ProgressChange(std::int64_t total);

@@ -121,9 +121,15 @@ std::uint8_t TMyBlowfish::Encrypt_File(const char* sourcePath) {
 
 std::uint8_t TMyBlowfish::Decrypt_File(const char* sourcePath) {
     if (sourcePath == nullptr) return kSourceNotReadable;
+    return Decrypt_File(sourcePath, containerOutputName(sourcePath, "DEC").c_str());
+}
+
+std::uint8_t TMyBlowfish::Decrypt_File(const char* sourcePath, const char* destinationPath) {
+    if (sourcePath == nullptr) return kSourceNotReadable;
     FilePtr src(std::fopen(sourcePath, "rb"));
     if (!src) return kSourceNotReadable;
-    Destination dst(containerOutputName(sourcePath, "DEC"));
+    if (destinationPath == nullptr) return kDestinationNotWritable;
+    Destination dst(destinationPath);
     if (!dst.opened()) return kDestinationNotWritable;
 
     // The last whole block carries the pad and is only known to be the last at the end of the

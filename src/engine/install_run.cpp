@@ -146,10 +146,8 @@ bool TInstallation::decipherData() {
         host_.Terminate();
         return false;
     }
-    const std::string copy = state_.temporaryFolder + "_setup_dat";
-    CopyFileA(shipped.c_str(), copy.c_str(), FALSE);
-    cipher_.Decrypt_File(copy.c_str());
-    DeleteFileA(copy.c_str());
+    // Straight into the temporary folder: the setup folder may be read-only.
+    cipher_.Decrypt_File(shipped.c_str(), dataArchive().c_str());
     return true;
 }
 

@@ -1,5 +1,6 @@
-// The installation run: deciphers the data file, extracts the numbered items, copies them to
-// their places, writes the registry entries, makes the program folder's shortcuts, registers the
+// The installation run: deciphers the data file into the temporary folder, extracts the numbered
+// items there, puts them in their places (moved to the last place that names them, copied to any
+// before), writes the registry entries, makes the program folder's shortcuts, registers the
 // uninstaller and records the user's answers, then moves the wizard to its last page.
 //
 // A failure of its own (the data file missing, a folder or key it cannot create, a file it cannot

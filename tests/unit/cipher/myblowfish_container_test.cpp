@@ -156,6 +156,29 @@ TEST(CipherContainerName, ReplacesExtensionOrAppends) {
     }
 }
 
+// Deciphering to a named destination: the same bytes and progress as beside the source, and
+// nothing written beside the source.
+TEST_F(CipherContainer, DecryptToANamedDestinationMatchesDecryptBesideTheSource) {
+    const Bytes plain = randomBytes(3 * 8 + 5, 11);
+    const std::string container = encryptFile("plain.bin", plain);
+    std::filesystem::create_directory(path("out"));
+    progress_.clear();
+    ASSERT_EQ(bf_->Decrypt_File(container.c_str(), path("out/named.bin").c_str()), TMyBlowfish::kDone);
+    const Progress named = progress_;
+    EXPECT_EQ(readFile(path("out/named.bin")), plain);
+    EXPECT_FALSE(exists(containerOutputName(container, "DEC")));
+
+    progress_.clear();
+    ASSERT_EQ(bf_->Decrypt_File(container.c_str()), TMyBlowfish::kDone);
+    EXPECT_EQ(readFile(containerOutputName(container, "DEC")), plain);
+    EXPECT_EQ(progress_, named);
+
+    EXPECT_EQ(bf_->Decrypt_File(container.c_str(), path("no such folder/x.bin").c_str()),
+              TMyBlowfish::kDestinationNotWritable);
+    EXPECT_EQ(bf_->Decrypt_File(path("missing.bin").c_str(), path("out/y.bin").c_str()), TMyBlowfish::kSourceNotReadable);
+    EXPECT_FALSE(exists(path("out/y.bin")));
+}
+
 TEST_F(CipherContainer, MissingSourceCreatesNothing) {
     EXPECT_EQ(bf_->Encrypt_File(path("missing.bin").c_str()), TMyBlowfish::kSourceNotReadable);
     EXPECT_EQ(bf_->Decrypt_File(path("missing.bin").c_str()), TMyBlowfish::kSourceNotReadable);
