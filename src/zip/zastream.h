@@ -78,6 +78,7 @@ public:
     void SetSize(std::int64_t size) override;
     void FlushToDevice() { file_->flushToDevice(); }
     bool SetDosDateTime(std::uint32_t dosDateTime) { return file_->setDosDateTime(dosDateTime); }
+    bool SetAttributes(std::uint32_t attributes) { return file_->setAttributes(attributes); }
     const std::string& FileName() const { return fileName_; }
 
 private:

@@ -598,6 +598,8 @@ private:
 
     TZACompressionLevel compressionLevel_ = clFastest;
     std::uint8_t compressionMode_ = 1;
+    // Decoding buffers kept from one item to the next (see decodeStoredOrDeflated).
+    std::vector<unsigned char> spareInput_, spareOutput_;
     TZASpanningMode spanningMode_ = smNone;
     bool inMemory_ = false;
     bool active_ = false;

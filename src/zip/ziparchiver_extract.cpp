@@ -53,6 +53,26 @@ constexpr std::size_t kOutputChunk = 1048576;
 // Largest block of the component's own format that is decompressed in one piece.
 constexpr std::uint32_t kLargestOwnBlock = 64u << 20;
 
+// Lends a buffer kept from the last item: a fresh megabyte to clear and fault in for every item
+// costs more than decoding a small one. A nested call finds the spare empty and grows its own;
+// whichever returns last leaves its memory for the next item.
+class TReusedBuffer {
+public:
+    explicit TReusedBuffer(std::vector<unsigned char>& spare) : spare_(spare), bytes_(std::move(spare)) {}
+    ~TReusedBuffer() { spare_ = std::move(bytes_); }
+    TReusedBuffer(const TReusedBuffer&) = delete;
+    TReusedBuffer& operator=(const TReusedBuffer&) = delete;
+    // At least n bytes; what they hold is left over from earlier use.
+    unsigned char* Get(std::size_t n) {
+        if (bytes_.size() < n) bytes_.resize(n);
+        return bytes_.data();
+    }
+
+private:
+    std::vector<unsigned char>& spare_;
+    std::vector<unsigned char> bytes_;
+};
+
 struct BatchLock {
     BatchLock() { TZABaseArchiver::Lock(); }
     ~BatchLock() { TZABaseArchiver::Unlock(); }
@@ -338,12 +358,16 @@ void TZABaseArchiver::ExtractTaggedFile(int index, const std::string& itemName, 
     }
     output->SetDosDateTime(itemDateTime);
     if (Options.FlushBuffers && isRemovableDestination(path)) output->FlushToDevice();
+    const bool kept = !(SkipFile || Cancel || failure);
+    // Only the bits a file can carry: archives made on Unix keep the mode in the high half. Set
+    // through the open file: by name the system would look the path up and open it once more.
+    const std::uint32_t fileAttributes = attributes & 0x27;
+    const bool attributesSet = kept && Options.SetAttributes && output->SetAttributes(fileAttributes);
     output.reset();
-    if (SkipFile || Cancel || failure) {
+    if (!kept) {
         zaos::deleteFile(path);
-    } else if (Options.SetAttributes) {
-        // Only the bits a file can carry: archives made on Unix keep the mode in the high half.
-        zaos::setFileAttributes(path, attributes & 0x27);
+    } else if (Options.SetAttributes && !attributesSet) {
+        zaos::setFileAttributes(path, fileAttributes);
     }
     if (failure) std::rethrow_exception(failure);
 }
@@ -464,9 +488,9 @@ bool TZABaseArchiver::decodeStoredOrDeflated(TStream* archive, TStream* output, 
     const bool deflated = item.CompressionMethod == 8;
     TZAInflater inflater(true);
     if (deflated && !inflater.Ok()) return false;
-    // Small items need small buffers: no megabyte to clear for every 1 KiB file.
-    std::vector<unsigned char> input(static_cast<std::size_t>(std::clamp<std::int64_t>(compressedSize, 0, kInputBlock)) + 2);
-    std::vector<unsigned char> out;
+    TReusedBuffer inputBuffer(spareInput_), outputBuffer(spareOutput_);
+    unsigned char* const input =
+        inputBuffer.Get(static_cast<std::size_t>(std::clamp<std::int64_t>(compressedSize, 0, kInputBlock)) + 2);
     const std::int64_t declared = item.GetUncompressedSize();
     std::int64_t consumed = 0;
     while (consumed < compressedSize) {
@@ -487,27 +511,28 @@ bool TZABaseArchiver::decodeStoredOrDeflated(TStream* archive, TStream* output, 
             block /= 2;
         }
         if (block < 1) block = 1;
-        if (readSpanning(archive, input.data(), static_cast<std::size_t>(block)) != static_cast<std::size_t>(block)) return false;
-        if (encrypted) ZipDecryptBuffer(reinterpret_cast<char*>(input.data()), static_cast<int>(block), keys);
+        if (readSpanning(archive, input, static_cast<std::size_t>(block)) != static_cast<std::size_t>(block)) return false;
+        if (encrypted) ZipDecryptBuffer(reinterpret_cast<char*>(input), static_cast<int>(block), keys);
         if (!deflated) {
-            crc = ZACrc32Update(crc, input.data(), block);
-            if (output->Write(input.data(), static_cast<std::size_t>(block)) != static_cast<std::size_t>(block)) return false;
+            crc = ZACrc32Update(crc, input, block);
+            if (output->Write(input, static_cast<std::size_t>(block)) != static_cast<std::size_t>(block)) return false;
             written += block;
         } else {
             const std::int64_t estimate = estimateOutput(item.UncompressedSize, item.CompressedSize, block);
-            out.resize(static_cast<std::size_t>(std::clamp<std::int64_t>(estimate, 65536, kOutputChunk)));
-            inflater.SetInput(input.data(), static_cast<std::size_t>(block));
+            const auto outSize = static_cast<std::size_t>(std::clamp<std::int64_t>(estimate, 65536, kOutputChunk));
+            unsigned char* const out = outputBuffer.Get(outSize);
+            inflater.SetInput(input, static_cast<std::size_t>(block));
             for (;;) {
-                const long long n = inflater.Inflate(out.data(), out.size());
+                const long long n = inflater.Inflate(out, outSize);
                 if (n < 0) return false;
                 if (n > 0) {
-                    crc = ZACrc32Update(crc, out.data(), n);
-                    if (output->Write(out.data(), static_cast<std::size_t>(n)) != static_cast<std::size_t>(n)) return false;
+                    crc = ZACrc32Update(crc, out, n);
+                    if (output->Write(out, static_cast<std::size_t>(n)) != static_cast<std::size_t>(n)) return false;
                     written += n;
                     // More than the directory promised: damaged or hostile; stop before it fills the disk.
                     if (written > declared) return false;
                 }
-                if (inflater.Finished() || static_cast<std::size_t>(n) < out.size()) break;
+                if (inflater.Finished() || static_cast<std::size_t>(n) < outSize) break;
             }
         }
         consumed += block;

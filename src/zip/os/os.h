@@ -43,6 +43,9 @@ public:
     // Pushes the data to the device (removable drives before the user pulls them).
     virtual void flushToDevice() = 0;
     virtual bool setDosDateTime(std::uint32_t dosDateTime) = 0;
+    // Windows attribute bits as setFileAttributes takes them, through the open file; false when
+    // the system cannot (the caller then sets them by name after closing).
+    virtual bool setAttributes(std::uint32_t attributes) = 0;
 };
 
 // mode is the class library's open word: low two bits 0 read, 1 write, 2 read/write; share bits

@@ -69,6 +69,13 @@ std::string systemPath(const std::string& ansiPath) {
     return found;
 }
 
+// Read-only is the one attribute a mode carries: no write bits, or the owner's back.
+mode_t modeWithAttributes(mode_t mode, std::uint32_t attributes) {
+    mode &= 07777;
+    if ((attributes & 0x01) != 0) return mode & static_cast<mode_t>(~(S_IWUSR | S_IWGRP | S_IWOTH));
+    return mode | S_IWUSR;
+}
+
 class PosixFile final : public NativeFile {
 public:
     explicit PosixFile(int fd) : fd_(fd) {}
@@ -116,6 +123,11 @@ public:
         if (when == static_cast<std::time_t>(-1)) return false;
         const timespec times[2] = {{when, 0}, {when, 0}};
         return ::futimens(fd_, times) == 0;
+    }
+    bool setAttributes(std::uint32_t attributes) override {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) return false;
+        return ::fchmod(fd_, modeWithAttributes(st.st_mode, attributes)) == 0;
     }
 
 private:
@@ -193,13 +205,7 @@ bool setFileAttributes(const std::string& path, std::uint32_t attributes) {
     const std::string sysPath = systemPath(path);
     struct stat st {};
     if (::stat(sysPath.c_str(), &st) != 0) return false;
-    mode_t mode = st.st_mode & 07777;
-    if ((attributes & 0x01) != 0) {
-        mode &= static_cast<mode_t>(~(S_IWUSR | S_IWGRP | S_IWOTH));
-    } else {
-        mode |= S_IWUSR;
-    }
-    return ::chmod(sysPath.c_str(), mode) == 0;
+    return ::chmod(sysPath.c_str(), modeWithAttributes(st.st_mode, attributes)) == 0;
 }
 
 bool fileDosDateTime(const std::string& path, std::uint32_t& dosDateTime) {

@@ -57,6 +57,21 @@ public:
         if (!LocalFileTimeToFileTime(&local, &utc)) return false;
         return SetFileTime(handle_, &utc, &utc, &utc) != 0;
     }
+    bool setAttributes(std::uint32_t attributes) override {
+        // SetFileInformationByHandle came with Windows Vista; looked up so the program still starts
+        // on older systems, which set the attributes by name.
+        using SetInformation = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+        static const auto set = reinterpret_cast<SetInformation>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle")));
+        if (set == nullptr) return false;
+        struct {
+            LARGE_INTEGER creationTime, lastAccessTime, lastWriteTime, changeTime;  // 0: unchanged
+            DWORD fileAttributes;                                                  // 0: unchanged
+        } basic{};
+        basic.fileAttributes = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
+        constexpr int kFileBasicInfo = 0;
+        return set(handle_, kFileBasicInfo, &basic, sizeof basic) != 0;
+    }
 
 private:
     HANDLE handle_;

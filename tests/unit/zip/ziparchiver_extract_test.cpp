@@ -51,6 +51,44 @@ TEST_F(ExtractTest, WritesFilesFoldersAndEmptyItems) {
     EXPECT_EQ(dosDateTime, 0x5A216000u);
 }
 
+// The item's attributes, as far as a file can carry them, are set on the written file; the high
+// half (the Unix mode of archives made there) is not.
+TEST_F(ExtractTest, ExtractedFilesCarryTheItemsAttributes) {
+#ifdef _WIN32
+    // Read-only, hidden, system. Not archive: Wine shows it on every file whatever was set.
+    const std::uint32_t shown = 0x07;
+#else
+    const std::uint32_t shown = 0x01;  // read-only is the one a mode carries
+#endif
+    struct Case {
+        const char* name;
+        std::uint32_t attributes;
+        std::uint32_t expected;
+    };
+    const Case cases[] = {
+        {"archive.txt", 0x20, 0x20},          {"none.txt", 0x00, 0x00},
+        {"readonly.txt", 0x21, 0x21},         {"hidden.txt", 0x22, 0x22},
+        {"system.txt", 0x24, 0x24},           {"unix.txt", 0x81240000u | 0x21, 0x21},
+        {"unixmode.txt", 0x81B60000u, 0x00},  {"temporary.txt", 0x120, 0x20},
+    };
+    FixtureArchive a;
+    for (const Case& c : cases) a.entries.push_back({.name = c.name, .data = std::string("data of ") + c.name, .attributes = c.attributes});
+    for (const bool setAttributes : {true, false}) {
+        open(a);
+        z().Options.SetAttributes = setAttributes;
+        z().ExtractFiles("*", 63, "");
+        EXPECT_TRUE(failures().empty());
+        for (const Case& c : cases) {
+            EXPECT_EQ(out.read(c.name), std::string("data of ") + c.name) << c.name;
+            const std::uint32_t got = zaos::fileAttributes(out.file(c.name));
+            const std::uint32_t expected = setAttributes ? c.expected : 0x20;
+            EXPECT_EQ(got & shown, expected & shown) << c.name << (setAttributes ? "" : " (attributes not set)");
+            zaos::setFileAttributes(out.file(c.name), 0x20);
+            std::filesystem::remove(out.file(c.name));
+        }
+    }
+}
+
 TEST_F(ExtractTest, WithoutCreateDirsEverythingLandsInTheDestination) {
     FixtureArchive a;
     a.entries = {{.name = "a/b/c.txt", .data = "deep"}, {.name = "docs/", .data = "", .method = 0, .attributes = 0x10}};
