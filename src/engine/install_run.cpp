@@ -10,7 +10,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cmath>
 #include <unordered_map>
 #include <vector>
@@ -154,10 +153,14 @@ bool TInstallation::decipherData() {
 void TInstallation::extractItems() {
     archiver_.FileName = dataArchive();
     archiver_.OpenArchive(0);
-    for (std::int64_t n = 1; n <= state_.itemCount; n += kItemsPerFolder)
-        CreateDirectoryA((state_.temporaryFolder + itemFolder(static_cast<std::int32_t>(n))).c_str(), nullptr);
+    std::string lastFolder;
     const auto extract = [&](std::int32_t n) {
-        archiver_.BaseDir = state_.temporaryFolder + itemFolder(n);
+        const std::string folder = state_.temporaryFolder + itemFolder(n);
+        if (folder != lastFolder) {
+            CreateDirectoryA(folder.c_str(), nullptr);
+            lastFolder = folder;
+        }
+        archiver_.BaseDir = folder;
         archiver_.ExtractFiles(itemName(n), 63, "");
     };
     // The main program comes last, so that everything it may need is already in place.
@@ -171,8 +174,8 @@ void TInstallation::extractItems() {
 bool TInstallation::placeFiles() {
     // All records first: an item goes by move to the last place that names it and by copy to
     // the places before, so no item's bytes are written twice and the clean-up has less to do.
+    // Not reserved by the count: a damaged package may claim any number of records.
     std::vector<TFileRecord> records;
-    records.reserve(static_cast<std::size_t>(std::max(state_.fileRecordCount, 0)));
     for (std::int32_t i = 0; i < state_.fileRecordCount; ++i) {
         TFileRecord record = package_.ReadFileRecord();
         if (package_.IsShort()) break; // a cut record would name a cut path

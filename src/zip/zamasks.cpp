@@ -46,9 +46,9 @@ bool matchFrom(const std::string& name, std::size_t n, const std::string& patter
     }
 }
 
-std::string extensionOf(const std::string& name) {
+std::string_view extensionOf(std::string_view name) {
     const std::size_t dot = name.find_last_of(".\\/:");
-    if (dot == std::string::npos || name[dot] != '.') return {};
+    if (dot == std::string_view::npos || name[dot] != '.') return {};
     return name.substr(dot);
 }
 
@@ -63,19 +63,7 @@ bool IsStrMatchPattern(const std::string& name, const std::string& pattern, bool
 
 bool IsInternalFileMatchMask(const std::string& name, const std::string& mask) {
     if (mask.empty()) return false;
-    if (mask.find_first_of("*?") == std::string::npos) {
-        // A plain name, as when items are extracted one by one: the same characters in the same
-        // number, one trailing dot on either side left out. Looked at without copies, since a
-        // search runs this for every item of the archive.
-        const std::size_t nameLength = name.size() - (!name.empty() && name.back() == '.' ? 1 : 0);
-        const std::size_t maskLength = mask.size() - (mask.back() == '.' ? 1 : 0);
-        if (nameLength != maskLength) return false;
-        for (std::size_t i = 0; i < nameLength; ++i)
-            if (!sameChar(name[i], mask[i], true)) return false;
-        if (mask.back() != '.') return true;
-        const std::string ext = extensionOf(name);
-        return ext.empty() || ext == ".";
-    }
+    if (mask.find_first_of("*?") == std::string::npos) return IsPlainFileMatchMask(name, mask);
     std::string workMask = mask;
     const std::size_t starDotStar = workMask.find("*.*");
     if (starDotStar != std::string::npos) workMask = mask.substr(0, starDotStar) + '*' + mask.substr(starDotStar + 3);
@@ -85,10 +73,24 @@ bool IsInternalFileMatchMask(const std::string& name, const std::string& mask) {
     if (!workName.empty() && workName.back() == '.') workName.pop_back();
     if (!IsStrMatchPattern(workName, workMask, true)) return false;
     if (maskEndsWithDot) {
-        const std::string ext = extensionOf(name);
+        const std::string_view ext = extensionOf(name);
         return ext.empty() || ext == ".";
     }
     return true;
+}
+
+bool IsPlainFileMatchMask(std::string_view name, std::string_view mask) {
+    if (mask.empty()) return false;
+    // The same characters in the same number, one trailing dot on either side left out; a mask
+    // ending in a dot also asks for a name without an extension.
+    const std::size_t nameLength = name.size() - (!name.empty() && name.back() == '.' ? 1 : 0);
+    const std::size_t maskLength = mask.size() - (mask.back() == '.' ? 1 : 0);
+    if (nameLength != maskLength) return false;
+    for (std::size_t i = 0; i < nameLength; ++i)
+        if (!sameChar(name[i], mask[i], true)) return false;
+    if (mask.back() != '.') return true;
+    const std::string_view ext = extensionOf(name);
+    return ext.empty() || ext == ".";
 }
 
 TMask::TMask(const std::string& mask) {

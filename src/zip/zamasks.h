@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarnwick {
@@ -10,6 +11,9 @@ namespace tarnwick {
 bool IsStrMatchPattern(const std::string& name, const std::string& pattern, bool ignoreCase);
 // Item name against one mask, with the "*.*" and trailing-dot conventions of masks.
 bool IsInternalFileMatchMask(const std::string& name, const std::string& mask);
+// The same for a mask without "*" or "?", on views: a search for one item by its name runs this
+// against every item of the archive, and copies of each name were most of its cost.
+bool IsPlainFileMatchMask(std::string_view name, std::string_view mask);
 
 class TMask {
 public:

@@ -25,6 +25,13 @@ std::string namePartOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// A plain mask against the whole name or its last part, without copies.
+bool plainMatchesWholeOrName(std::string_view name, std::string_view mask) {
+    if (IsPlainFileMatchMask(name, mask)) return true;
+    const std::size_t slash = name.find_last_of("/\\");
+    return slash != std::string_view::npos && IsPlainFileMatchMask(name.substr(slash + 1), mask);
+}
+
 bool matchesWholeOrName(const std::string& name, const std::string& mask) {
     if (IsInternalFileMatchMask(name, mask)) return true;
     const std::string part = namePartOf(name);
@@ -105,6 +112,11 @@ bool TZABaseArchiver::IsItemMatches(int index, const TZAArchiveItem& item) {
                                           [&](const std::string& m) { return IsInternalFileMatchMask(name, m); });
         return selected && std::none_of(ExclusionMasks.begin(), ExclusionMasks.end(),
                                         [&](const std::string& m) { return IsInternalFileMatchMask(name, m); });
+    }
+    if (!rec.HasWildcards && rec.ExclusionMask.empty()) {
+        std::string_view name = entry.FileName;
+        while (!name.empty() && (name.back() == '/' || name.back() == '\\')) name.remove_suffix(1);
+        return plainMatchesWholeOrName(name, rec.FileMask);
     }
     const std::string name = withoutTrailingSeparator(entry.FileName);
     if (!matchesWholeOrName(name, rec.FileMask)) return false;

@@ -132,6 +132,8 @@ protected:
         if (type == REG_DWORD) return "dword:" + std::to_string(*reinterpret_cast<DWORD*>(buffer));
         return std::string(buffer);
     }
+    void expectFailureBAt(const std::string& place);
+
     // Names what is left in the temporary folder, so a failure says which file stayed.
     ::testing::AssertionResult tempHoldsOnlyNothing() const {
         std::string left;
@@ -298,9 +300,10 @@ TEST_F(InstallRunTest, FolderThatCannotBeCreatedIsFailureA) {
     EXPECT_EQ(host_.nextActions, 0);
 }
 
-TEST_F(InstallRunTest, ReadOnlyDestinationFileIsFailureB) {
+// A read-only file where an item goes is failure B and stays as it was.
+void InstallRunTest::expectFailureBAt(const std::string& place) {
     ship();
-    const std::string locked = state_.destinationFolder + "\\docs\\first.txt";
+    const std::string locked = state_.destinationFolder + place;
     fs::create_directories(state_.destinationFolder + "\\docs");
     std::ofstream(locked) << "old";
     SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY);
@@ -310,8 +313,15 @@ TEST_F(InstallRunTest, ReadOnlyDestinationFileIsFailureB) {
                                                          "' is unaccessible and can't be removed. Installation is not compleated!"}));
     EXPECT_EQ(host_.labels.back(), "Coping files...");
     EXPECT_EQ(readFile(locked), "old");
+    EXPECT_TRUE(host_.terminated);
     EXPECT_TRUE(tempHoldsOnlyNothing());
 }
+
+// Item 1 is copied there: a later record names it again.
+TEST_F(InstallRunTest, ReadOnlyDestinationFileIsFailureB) { expectFailureBAt("\\docs\\first.txt"); }
+
+// Item 3 is moved there, its only place.
+TEST_F(InstallRunTest, ReadOnlyDestinationOfAMovedItemIsFailureB) { expectFailureBAt("\\program.exe"); }
 
 TEST_F(InstallRunTest, KeyThatCannotBeCreatedIsFailureC) {
     ship();
