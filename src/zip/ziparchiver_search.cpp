@@ -10,8 +10,8 @@
 namespace tarnwick {
 namespace {
 
-std::string withoutTrailingSeparator(std::string name) {
-    while (!name.empty() && (name.back() == '/' || name.back() == '\\')) name.pop_back();
+std::string_view withoutTrailingSeparator(std::string_view name) {
+    while (!name.empty() && (name.back() == '/' || name.back() == '\\')) name.remove_suffix(1);
     return name;
 }
 
@@ -20,22 +20,17 @@ std::string folderPart(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-std::string namePartOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// A plain mask against the whole name or its last part, without copies.
-bool plainMatchesWholeOrName(std::string_view name, std::string_view mask) {
-    if (IsPlainFileMatchMask(name, mask)) return true;
+// The mask against the whole name or its last part. A search for one item runs this on every
+// item of the archive, so a plain mask is matched on views, without copying the name.
+bool matchesWholeOrName(std::string_view name, std::string_view mask) {
+    const bool plain = mask.find_first_of("*?") == std::string_view::npos;
+    const auto matches = [&](std::string_view candidate) {
+        return plain ? IsPlainFileMatchMask(candidate, mask)
+                     : IsInternalFileMatchMask(std::string(candidate), std::string(mask));
+    };
+    if (matches(name)) return true;
     const std::size_t slash = name.find_last_of("/\\");
-    return slash != std::string_view::npos && IsPlainFileMatchMask(name.substr(slash + 1), mask);
-}
-
-bool matchesWholeOrName(const std::string& name, const std::string& mask) {
-    if (IsInternalFileMatchMask(name, mask)) return true;
-    const std::string part = namePartOf(name);
-    return part.size() != name.size() && IsInternalFileMatchMask(part, mask);
+    return slash != std::string_view::npos && matches(name.substr(slash + 1));
 }
 
 } // namespace
@@ -90,7 +85,7 @@ bool TZABaseArchiver::searchFrom(TZAArchiveItem& item) {
     for (int i = std::max(rec.Index, 0); i < dir.GetCount(); ++i) {
         const TDirItem& entry = *dir.GetItemPtr(i);
         if (!Options.Recurse) {
-            std::string name = withoutTrailingSeparator(entry.FileName);
+            std::string name(withoutTrailingSeparator(entry.FileName));
             std::replace(name.begin(), name.end(), '/', '\\');
             if (ZAAnsiLowerCase(folderPart(name)) != maskFolder) continue;
         }
@@ -113,12 +108,7 @@ bool TZABaseArchiver::IsItemMatches(int index, const TZAArchiveItem& item) {
         return selected && std::none_of(ExclusionMasks.begin(), ExclusionMasks.end(),
                                         [&](const std::string& m) { return IsInternalFileMatchMask(name, m); });
     }
-    if (!rec.HasWildcards && rec.ExclusionMask.empty()) {
-        std::string_view name = entry.FileName;
-        while (!name.empty() && (name.back() == '/' || name.back() == '\\')) name.remove_suffix(1);
-        return plainMatchesWholeOrName(name, rec.FileMask);
-    }
-    const std::string name = withoutTrailingSeparator(entry.FileName);
+    const std::string_view name = withoutTrailingSeparator(entry.FileName);
     if (!matchesWholeOrName(name, rec.FileMask)) return false;
     return rec.ExclusionMask.empty() || !matchesWholeOrName(name, rec.ExclusionMask);
 }
