@@ -31,7 +31,15 @@ PACKAGES=(
   wine wine64 fonts-wine fonts-liberation xvfb xauth x11-utils x11-apps imagemagick liblnk-utils
   zip unzip p7zip-full clang llvm libclang-rt-14-dev libssl-dev openssl zlib1g-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev nasm
+  libtomlplusplus-dev libcli11-dev osslsigncode libdeflate-dev
+  wine32:i386
 )
+
+# The i686 programs run under 32-bit Wine, which comes from the i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  log "adding the i386 architecture (for 32-bit Wine)"
+  as_root dpkg --add-architecture i386
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do
