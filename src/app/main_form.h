@@ -55,6 +55,11 @@ public:
     HRESULT CreateShortcut(const std::string& target, const std::string& linkFile, const std::string& description);
     void RunInstallation();
     void RunUninstallation();
+    // /S in install mode: the package's default destination or /D=, the answers start-up found,
+    // no page shown; the desktop shortcut only with /DESKTOP.
+    void RunUnattendedInstallation();
+    // A message for the user: shown in the wizard, only logged when unattended.
+    void Notify(const std::string& text);
     void ZipArchiver1FileProgress(TObject* Sender, const std::string& FileName, double Progress,
                                   TZAProcessOperation Operation, TZAProgressPhase ProgressPhase, bool& Cancel);
 
@@ -96,6 +101,7 @@ public:
     std::string DesktopFolder;
     std::string MainProgramPath;
     bool UninstallMode = false;
+    bool Unattended = false; // /S: no window, no question
     bool ReadmePresent = false;
     bool MainProgramPresent = false;
     std::int32_t ReservedHeaderInteger = 0;
@@ -122,5 +128,11 @@ private:
 };
 
 extern TMainForm* MainForm;
+
+// The uninstall question; true for Yes.
+bool askToUninstall();
+// Set when the question was answered before the window was made (by an uninstaller that hands
+// the work to a copy of itself and could not): start-up then does not ask again.
+extern bool UninstallConfirmed;
 
 } // namespace tarnwick

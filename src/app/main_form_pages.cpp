@@ -4,6 +4,7 @@
 #include "app/dirselect.h"
 #include "app/exit_form.h"
 #include "app/main_form.h"
+#include "app/setup_log.h"
 #include "app/setup_rules.h"
 #include "ui/application.h"
 
@@ -57,8 +58,12 @@ void TMainForm::NextButtonClick(TObject*) {
     if (NextButton->Tag == 1) {
         if (ReadmeCBox->Checked())
             ShellExecuteA(Handle(), "open", (SetupFolder + "\\readme.txt").c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-        if (DesktopCBox->Checked())
-            CreateShortcut(MainProgramPath, DesktopFolder + "\\" + ProductName + ".lnk", ProductName);
+        if (DesktopCBox->Checked()) {
+            const std::string link = DesktopFolder + "\\" + ProductName + ".lnk";
+            const HRESULT result = CreateShortcut(MainProgramPath, link, ProductName);
+            SetupLog().Write((SUCCEEDED(result) ? "Shortcut: " : "Shortcut not created: ") + link + " -> " +
+                             MainProgramPath);
+        }
         // Without a main program path there is nothing to launch; an empty name would make the
         // shell open a folder window instead.
         if (RunCBox->Checked() && !MainProgramPath.empty())

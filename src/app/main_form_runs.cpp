@@ -2,9 +2,13 @@
 // progress bar and its label, message processing, messages, Back/Next and the Next action.
 #include "app/main_form.h"
 
+#include "app/exit_codes.h"
+#include "app/setup_command_line.h"
+#include "app/setup_log.h"
 #include "cipher/myblowfish.h"
 #include "engine/install_run.h"
 #include "engine/registry_access.h"
+#include "engine/shortcut.h"
 #include "engine/uninstall_run.h"
 #include "package/package_reader.h"
 #include "ui/application.h"
@@ -15,6 +19,8 @@
 namespace tarnwick {
 namespace {
 
+// The window's side of a run. Unattended, the window is never shown: messages go to the log
+// only, and the Next action, which would show the last page, does nothing.
 class TWizardRunHost final : public TRunHost {
 public:
     explicit TWizardRunHost(TMainForm& form) : form_(form) {}
@@ -28,13 +34,17 @@ public:
     int ProgressPosition() const override { return form_.ProgressBar1->Position(); }
     void SetProgressLabel(const std::string& text) override { form_.ProgressLabel->SetCaption(text); }
     void ProcessMessages() override { ui::Application->ProcessMessages(); }
-    void ShowMessage(const std::string& text) override { ui::Application->ShowMessage(text); }
+    void ShowMessage(const std::string& text) override { form_.Notify(text); }
     void Terminate() override { ui::Application->Terminate(); }
     void SetNavigationEnabled(bool enabled) override {
         form_.BackButton->SetEnabled(enabled);
         form_.NextButton->SetEnabled(enabled);
     }
-    void PerformNext() override { form_.NextButtonClick(&form_); }
+    void PerformNext() override {
+        if (!form_.Unattended) form_.NextButtonClick(&form_);
+    }
+    void PhaseStarted(const char* phase) override { SetupLog().Write(std::string("Phase: ") + phase); }
+    void Log(const std::string& line) override { SetupLog().Write(line); }
 
 private:
     TMainForm& form_;
@@ -84,10 +94,35 @@ void TMainForm::createZipArchiver() {
 void TMainForm::RunInstallation() {
     TWizardRunHost host(*this);
     try {
-        runInstallation(host, runState(*this), *Package, *Registry, *Cipher, *ZipArchiver1, MainProgramPath);
+        const bool completed =
+            runInstallation(host, runState(*this), *Package, *Registry, *Cipher, *ZipArchiver1, MainProgramPath);
+        SetupExitCode = completed ? ecSuccess : ecFailed;
+        SetupLog().Write(completed ? "Installation completed" : "Installation failed");
     } catch (const std::exception& e) {
-        ui::Application->ShowMessage(e.what());
+        SetupExitCode = ecFailed;
+        Notify(e.what());
+        // Unattended there is no Cancel button to end the program with.
+        if (Unattended) ui::Application->Terminate();
     }
+}
+
+void TMainForm::RunUnattendedInstallation() {
+    if (SetupArguments.destination) {
+        DestinationFolder = *SetupArguments.destination;
+        PathLabel->SetCaption(DestinationFolder);
+        SetupLog().Write("Destination folder from /D=: " + DestinationFolder);
+    }
+    SetupLog().Write("Program folder: " + FolderEdit->Text());
+    SetupLog().Write("User: " + NameEdit->Text() + ", company: " + CompanyEdit->Text());
+    RunInstallation();
+    if (SetupExitCode != ecSuccess || !SetupArguments.desktopShortcut) return;
+    if (!MainProgramPresent || MainProgramPath.empty()) {
+        SetupLog().Write("No desktop shortcut: the package names no main program");
+        return;
+    }
+    const std::string link = DesktopFolder + "\\" + ProductName + ".lnk";
+    const HRESULT result = CreateShortcut(MainProgramPath, link, ProductName);
+    SetupLog().Write((SUCCEEDED(result) ? "Shortcut: " : "Shortcut not created: ") + link + " -> " + MainProgramPath);
 }
 
 void TMainForm::ZipArchiver1FileProgress(TObject*, const std::string&, double Progress, TZAProcessOperation,
@@ -100,6 +135,8 @@ void TMainForm::ZipArchiver1FileProgress(TObject*, const std::string&, double Pr
 void TMainForm::RunUninstallation() {
     TWizardRunHost host(*this);
     runUninstallation(host, runState(*this), *Package, *Registry);
+    SetupExitCode = ecSuccess;
+    SetupLog().Write("Uninstallation completed");
 }
 
 } // namespace tarnwick

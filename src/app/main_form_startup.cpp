@@ -4,6 +4,9 @@
 #include "app/background.h"
 #include "app/main_form.h"
 #include "app/picture.h"
+#include "app/exit_codes.h"
+#include "app/setup_command_line.h"
+#include "app/setup_log.h"
 #include "app/setup_rules.h"
 #include "cipher/myblowfish.h"
 #include "engine/handle_byte_source.h"
@@ -42,6 +45,19 @@ bool isWindows9x() {
 }
 
 } // namespace
+
+bool UninstallConfirmed = false;
+
+bool askToUninstall() {
+    return MessageBoxA(nullptr,
+                       "Are you sure you want to compleatly remove the selected application and all of its components?",
+                       "Confirm Application Unistallation", MB_YESNO | MB_ICONQUESTION) != IDNO;
+}
+
+void TMainForm::Notify(const std::string& text) {
+    SetupLog().Write("Message: " + text);
+    if (!Unattended) ui::Application->ShowMessage(text);
+}
 
 void TMainForm::listProgramsMenuFolders() {
     WIN32_FIND_DATAA found;
@@ -92,19 +108,23 @@ void TMainForm::startUp() {
 
     char program[MAX_PATH * 2] = "";
     GetModuleFileNameA(nullptr, program, sizeof(program));
-    SetupFolder = setupFolderOf(program);
-    const std::string firstArgument = __argc > 1 ? __argv[1] : "";
-    if (isUninstallRun(firstArgument, program)) {
-        const int answer = MessageBoxA(nullptr,
-                                       "Are you sure you want to compleatly remove the selected application and all "
-                                       "of its components?",
-                                       "Confirm Application Unistallation", MB_YESNO | MB_ICONQUESTION);
-        if (answer == IDNO) {
+    const TSetupCommandLine& arguments = SetupArguments;
+    Unattended = arguments.silent;
+    // A relocated uninstaller works on the folder of the uninst.exe it was copied from.
+    SetupFolder = setupFolderOf(arguments.isRelocatedUninstaller() ? arguments.originalUninstaller : program);
+    if (isUninstallRun(arguments.firstArgument, program)) {
+        const bool asked = Unattended || UninstallConfirmed || arguments.isRelocatedUninstaller();
+        if (!asked && !askToUninstall()) {
+            SetupLog().Write("The user answered No to the uninstall question");
+            SetupExitCode = ecCancelled;
             ui::Application->Terminate();
             return;
         }
         UninstallMode = true;
     }
+    SetupLog().Write(std::string("Mode: ") + (UninstallMode ? "uninstall" : "install") +
+                     (Unattended ? ", unattended" : ", wizard"));
+    SetupLog().Write("Setup folder: " + SetupFolder);
     ReadmePresent = fileExists(SetupFolder + "\\readme.txt");
     Registry = std::make_unique<TRegistryAccess>(HKEY_LOCAL_MACHINE);
     ListBox->ItemsClear();
@@ -120,15 +140,20 @@ void TMainForm::startUp() {
     std::minstd_rand random(static_cast<unsigned>(std::time(nullptr)) ^ GetTickCount());
     const std::string folder = createPrivateTemporaryFolder(base, [&] { return static_cast<int>(random() % 32768); });
     if (folder.empty()) {
-        ui::Application->ShowMessage(kNoTemporaryFolder);
+        SetupLog().Write("No private temporary folder could be made in " + base);
+        SetupExitCode = ecCouldNotStart;
+        Notify(kNoTemporaryFolder);
         ui::Application->Terminate();
         return;
     }
     TemporaryFolder = folder;
+    SetupLog().Write("Temporary folder: " + TemporaryFolder);
 
     const std::string shippedPackage = SetupFolder + "\\_setup.pkg";
     if (!fileExists(shippedPackage)) {
-        ui::Application->ShowMessage(kPackageBroken);
+        SetupLog().Write("No package file: " + shippedPackage);
+        SetupExitCode = ecCouldNotStart;
+        Notify(kPackageBroken);
         ui::Application->Terminate();
         return;
     }
@@ -144,7 +169,9 @@ void TMainForm::startUp() {
     PackageFile = CreateFileA(deciphered.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
     if (PackageFile == INVALID_HANDLE_VALUE) {
-        ui::Application->ShowMessage(kPackageBroken);
+        SetupLog().Write("The deciphered package cannot be opened: " + deciphered);
+        SetupExitCode = ecCouldNotStart;
+        Notify(kPackageBroken);
         DeleteFileA(deciphered.c_str());
         ui::Application->Terminate();
         return;
@@ -152,7 +179,9 @@ void TMainForm::startUp() {
     PackageSource = std::make_unique<THandleByteSource>(PackageFile);
     Package = std::make_unique<TPackageReader>(*PackageSource);
     if (!isPackageSignature(Package->ReadSignature())) {
-        ui::Application->ShowMessage(kPackageBroken);
+        SetupLog().Write("Wrong package signature (a damaged package, or another key): " + shippedPackage);
+        SetupExitCode = ecCouldNotStart;
+        Notify(kPackageBroken);
         closePackageFile();
         DeleteFileA(deciphered.c_str());
         ui::Application->Terminate();
@@ -180,6 +209,11 @@ void TMainForm::startUp() {
     // [INSTALLDIR] stands for the template itself here: DestinationFolder still holds it.
     PathLabel->SetCaption(ExpandPlaceholders(header.destinationTemplate));
     DestinationFolder = UninstallMode ? SetupFolder : PathLabel->Caption();
+    SetupLog().Write("Product: " + ProductName + " by " + PublisherName);
+    SetupLog().Write("Destination folder: " + DestinationFolder);
+    SetupLog().Write("Program Files folder: " + ProgramFilesFolder);
+    SetupLog().Write("Programs menu folder: " + ProgramsMenuFolder);
+    SetupLog().Write("Desktop folder: " + DesktopFolder);
 
     const std::string setupTitle = withProductName("%s Setup", ProductName);
     TWForm->Title1->SetCaption(ProductName);

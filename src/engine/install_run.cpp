@@ -6,6 +6,7 @@
 #include "engine/program_folder_rules.h"
 #include "engine/registry_entries.h"
 #include "engine/shortcut.h"
+#include "engine/system_error.h"
 #include "zip/ziparchiver.h"
 
 #include <windows.h>
@@ -51,7 +52,7 @@ public:
         : host_(host), state_(state), package_(package), registry_(registry), cipher_(cipher), archiver_(archiver),
           mainProgramPath_(mainProgramPath), folders_(placeholderFolders(state)) {}
 
-    void run();
+    bool run();
 
 private:
     bool decipherData();
@@ -62,6 +63,9 @@ private:
     void makeShortcuts();
     void registerUninstaller();
     void recordAnswers();
+    void writeLoggedString(const std::string& key, const std::string& name, const std::string& value);
+    void createLoggedShortcut(const std::string& target, const std::string& link, const std::string& description);
+    void copyLogged(const std::string& from, const std::string& to);
     void fail(const std::string& first, bool deletingLabel);
 
     std::string dataArchive() const { return state_.temporaryFolder + "_setup_datDEC"; }
@@ -77,7 +81,7 @@ private:
     bool programFolderCreated_ = false;
 };
 
-void TInstallation::run() {
+bool TInstallation::run() {
     host_.SetNavigationEnabled(false);
     SetCurrentDirectoryA(state_.setupFolder.c_str());
     host_.SetProgressMax(102 * state_.itemCount);
@@ -85,7 +89,7 @@ void TInstallation::run() {
     host_.ProcessMessages();
 
     host_.PhaseStarted("decipher");
-    if (!decipherData()) return;
+    if (!decipherData()) return false;
     try {
         host_.PhaseStarted("extract");
         extractItems();
@@ -108,7 +112,7 @@ void TInstallation::run() {
             throw;
         }
     }();
-    if (!placed) return;
+    if (!placed) return false;
 
     host_.PhaseStarted("clean-up");
     SetCurrentDirectoryA(state_.setupFolder.c_str());
@@ -120,7 +124,7 @@ void TInstallation::run() {
     host_.PhaseStarted("registry");
     host_.SetProgressLabel("Setup is updating registry information...");
     host_.ProcessMessages();
-    if (!applyRegistry()) return;
+    if (!applyRegistry()) return false;
 
     host_.PhaseStarted("icons");
     host_.SetProgressPosition(0);
@@ -136,6 +140,7 @@ void TInstallation::run() {
     host_.SetNavigationEnabled(true);
     host_.PerformNext();
     host_.ProcessMessages();
+    return true;
 }
 
 bool TInstallation::decipherData() {
@@ -146,7 +151,8 @@ bool TInstallation::decipherData() {
         return false;
     }
     // Straight into the temporary folder: the setup folder may be read-only.
-    cipher_.Decrypt_File(shipped.c_str(), dataArchive().c_str());
+    const int result = cipher_.Decrypt_File(shipped.c_str(), dataArchive().c_str());
+    host_.Log("Data file deciphered: " + shipped + " -> " + dataArchive() + " (result " + std::to_string(result) + ")");
     return true;
 }
 
@@ -190,6 +196,7 @@ bool TInstallation::placeFiles() {
         const TFileRecord& record = records[i];
         const std::string path = ExpandPlaceholders(record.path, folders_);
         if (record.type == frFolder) {
+            if (!path.empty()) host_.Log("Folder: " + path);
             if (!path.empty() && !forceDirectories(path)) {
                 fail("Can't create directory!!!\nIf you don't have permissions to create directories or work with "
                      "files please ask your administrator!",
@@ -199,6 +206,7 @@ bool TInstallation::placeFiles() {
         } else if (record.type == frFile) {
             if (record.itemNumber != kUntrackedItem) {
                 if (fileExists(path) && !DeleteFileA(path.c_str())) {
+                    host_.Log(withSystemError("Cannot replace " + path, GetLastError()));
                     SetCurrentDirectoryA(state_.setupFolder.c_str());
                     host_.ShowMessage("The file '" + path + "' is unaccessible and can't be removed. " + kNotCompleted);
                     deleteTemporaryItems();
@@ -206,11 +214,14 @@ bool TInstallation::placeFiles() {
                     return false;
                 }
                 const std::string item = itemPath(record.itemNumber);
-                if (lastUse[record.itemNumber] == i) {
-                    mover.Move(item, path);
-                } else {
-                    CopyFileA(item.c_str(), path.c_str(), FALSE);
-                }
+                const bool placed = lastUse[record.itemNumber] == i ? mover.Move(item, path)
+                                                                     : CopyFileA(item.c_str(), path.c_str(), FALSE) != 0;
+                // Not a reason to stop, as before; but the log says which file is missing and why.
+                if (placed)
+                    host_.Log("File: " + path);
+                else
+                    host_.Log(withSystemError("Failed to place item " + std::to_string(record.itemNumber) + " at " + path,
+                                              GetLastError()));
                 if (record.itemNumber == state_.mainItemNumber) mainProgramPath_ = path;
             }
             host_.StepProgress();
@@ -248,7 +259,22 @@ bool TInstallation::applyRegistry() {
     for (std::int32_t i = 0; i < state_.registryRecordCount; ++i) {
         const TRegistryRecord record = package_.ReadRegistryRecord();
         if (package_.IsShort()) break;
-        if (applyRegistryRecord(registry_, record, folders_) == TRegistryApplyResult::KeyNotCreated) {
+        const TRegistryApplyResult applied = applyRegistryRecord(registry_, record, folders_);
+        if (record.type == rrKey) {
+            if (applied == TRegistryApplyResult::KeyNotCreated)
+                host_.Log(withSystemError("Registry key not created: " + record.keyPath,
+                                          static_cast<DWORD>(registry_.LastError)));
+            else
+                host_.Log("Registry key: " + record.keyPath);
+        } else if (record.type == rrValue && record.valueKind != rvNone) {
+            // The record's own write is the registry object's last call.
+            if (registry_.LastError == ERROR_SUCCESS)
+                host_.Log("Registry value: " + record.keyPath + " = " + ExpandPlaceholders(record.data, folders_));
+            else
+                host_.Log(withSystemError("Registry value not written: " + record.keyPath,
+                                          static_cast<DWORD>(registry_.LastError)));
+        }
+        if (applied == TRegistryApplyResult::KeyNotCreated) {
             fail("Can't access registers!!!\nIf you don't have permissions to work with registers please ask your "
                  "administrator!",
                  true);
@@ -265,10 +291,10 @@ void TInstallation::makeShortcuts() {
     const bool ours = !state_.programsMenuFolder.empty() &&
                       classifyProgramFolder(state_.programFolderName) == TProgramFolderPlacement::Inside;
     const bool existed = folderExists(programFolder);
-    forceDirectories(programFolder);
+    if (!forceDirectories(programFolder)) host_.Log("Program folder not created: " + programFolder);
     programFolderCreated_ = ours && !existed && folderExists(programFolder);
 
-    CreateShortcut(mainProgramPath_, programFolder + "\\" + state_.productName + ".lnk", state_.productName);
+    createLoggedShortcut(mainProgramPath_, programFolder + "\\" + state_.productName + ".lnk", state_.productName);
     host_.SetProgressPosition(host_.ProgressMax());
     host_.ProcessMessages();
 
@@ -278,31 +304,64 @@ void TInstallation::makeShortcuts() {
         if (package_.IsShort()) break;
         const std::string target = ExpandPlaceholders(shortcut.targetPath, folders_);
         if (fileExists(target))
-            CreateShortcut(target, programFolder + "\\" + shortcut.shortcutName + ".lnk", shortcut.shortcutName);
+            createLoggedShortcut(target, programFolder + "\\" + shortcut.shortcutName + ".lnk", shortcut.shortcutName);
+        else
+            host_.Log("Shortcut skipped, no target: " + target);
     }
 }
 
 void TInstallation::registerUninstaller() {
     registry_.SetRoot(HKEY_LOCAL_MACHINE);
     const std::string entry = std::string(kUninstallKey) + "\\" + state_.productName;
-    if (!registry_.OpenKey(kUninstallKey) || !registry_.CreateKey(entry) || !registry_.OpenKey(entry)) return;
-    registry_.WriteString("DisplayName", state_.productName);
+    if (!registry_.OpenKey(kUninstallKey) || !registry_.CreateKey(entry) || !registry_.OpenKey(entry)) {
+        host_.Log(withSystemError("Uninstall entry not written: HKEY_LOCAL_MACHINE\\" + entry,
+                                  static_cast<DWORD>(registry_.LastError)));
+        return;
+    }
+    writeLoggedString(entry, "DisplayName", state_.productName);
     // Quoted: unquoted, a path with blanks lets Windows try a program at a shorter prefix of it.
-    registry_.WriteString("UninstallString", "\"" + state_.destinationFolder + "\\uninst.exe\" -uninstall");
-    CopyFileA((state_.setupFolder + "\\setup.exe").c_str(), (state_.destinationFolder + "\\uninst.exe").c_str(), FALSE);
-    CopyFileA((state_.setupFolder + "\\_setup.pkg").c_str(), (state_.destinationFolder + "\\_setup.pkg").c_str(), FALSE);
+    writeLoggedString(entry, "UninstallString", "\"" + state_.destinationFolder + "\\uninst.exe\" -uninstall");
+    copyLogged(state_.setupFolder + "\\setup.exe", state_.destinationFolder + "\\uninst.exe");
+    copyLogged(state_.setupFolder + "\\_setup.pkg", state_.destinationFolder + "\\_setup.pkg");
+}
+
+void TInstallation::writeLoggedString(const std::string& key, const std::string& name, const std::string& value) {
+    const std::string where = "HKEY_LOCAL_MACHINE\\" + key + "\\" + name;
+    if (registry_.WriteString(name, value))
+        host_.Log("Registry value: " + where + " = " + value);
+    else
+        host_.Log(withSystemError("Registry value not written: " + where, static_cast<DWORD>(registry_.LastError)));
+}
+
+void TInstallation::createLoggedShortcut(const std::string& target, const std::string& link,
+                                         const std::string& description) {
+    const HRESULT result = CreateShortcut(target, link, description);
+    if (SUCCEEDED(result))
+        host_.Log("Shortcut: " + link + " -> " + target);
+    else
+        host_.Log(withSystemError("Shortcut not created: " + link, static_cast<DWORD>(result)));
+}
+
+void TInstallation::copyLogged(const std::string& from, const std::string& to) {
+    if (CopyFileA(from.c_str(), to.c_str(), FALSE))
+        host_.Log("File: " + to);
+    else
+        host_.Log(withSystemError("Failed to copy " + from + " to " + to, GetLastError()));
 }
 
 void TInstallation::recordAnswers() {
     const std::string publisherKey = "SOFTWARE\\" + state_.publisherName;
     const std::string productKey = productKeyPath(state_);
     if (!registry_.OpenKey("SOFTWARE") || !registry_.CreateKey(publisherKey) || !registry_.OpenKey(publisherKey) ||
-        !registry_.CreateKey(productKey) || !registry_.OpenKey(productKey))
+        !registry_.CreateKey(productKey) || !registry_.OpenKey(productKey)) {
+        host_.Log(withSystemError("Product key not written: HKEY_LOCAL_MACHINE\\" + productKey,
+                                  static_cast<DWORD>(registry_.LastError)));
         return;
-    registry_.WriteString("Company", state_.companyName);
-    registry_.WriteString("Name", state_.userName);
-    registry_.WriteString("Program Folder", state_.programFolderName);
-    if (programFolderCreated_) registry_.WriteString(kProgramFolderCreatedValue, "1");
+    }
+    writeLoggedString(productKey, "Company", state_.companyName);
+    writeLoggedString(productKey, "Name", state_.userName);
+    writeLoggedString(productKey, "Program Folder", state_.programFolderName);
+    if (programFolderCreated_) writeLoggedString(productKey, kProgramFolderCreatedValue, "1");
 }
 
 } // namespace
@@ -316,9 +375,9 @@ void advanceExtractionProgress(TRunHost& host, double& lastProgress, double prog
     host.ProcessMessages();
 }
 
-void runInstallation(TRunHost& host, const TRunState& state, TPackageReader& package, TRegistryAccess& registry,
+bool runInstallation(TRunHost& host, const TRunState& state, TPackageReader& package, TRegistryAccess& registry,
                      TMyBlowfish& cipher, TZipArchiver& archiver, std::string& mainProgramPath) {
-    TInstallation(host, state, package, registry, cipher, archiver, mainProgramPath).run();
+    return TInstallation(host, state, package, registry, cipher, archiver, mainProgramPath).run();
 }
 
 } // namespace tarnwick

@@ -30,7 +30,8 @@ void advanceExtractionProgress(TRunHost& host, double& lastProgress, double prog
 
 // package is positioned behind the header. archiver is the window's archive component with its
 // progress handler bound. Sets mainProgramPath to the main item's destination (empty without one).
-void runInstallation(TRunHost& host, const TRunState& state, TPackageReader& package, TRegistryAccess& registry,
+// True when the run got to its end; false after a failure of its own (shown, program ended).
+bool runInstallation(TRunHost& host, const TRunState& state, TPackageReader& package, TRegistryAccess& registry,
                      TMyBlowfish& cipher, TZipArchiver& archiver, std::string& mainProgramPath);
 
 } // namespace tarnwick

@@ -30,14 +30,13 @@ void inheritFromFolder(const std::string& path) {
 
 } // namespace
 
-void TItemMover::Move(const std::string& item, const std::string& destination) {
-    if (!MoveFileExA(item.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
-        CopyFileA(item.c_str(), destination.c_str(), FALSE);
-        return;
-    }
+bool TItemMover::Move(const std::string& item, const std::string& destination) {
+    if (!MoveFileExA(item.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
+        return CopyFileA(item.c_str(), destination.c_str(), FALSE) != 0;
     // Two folders with the same list pass the same entries down: the file already has what its
     // new folder would give it. The reset costs more than the move itself, so it is skipped then.
     if (!passDownTheSame(folderOf(item), folderOf(destination))) inheritFromFolder(destination);
+    return true;
 }
 
 bool TItemMover::passDownTheSame(const std::string& folderA, const std::string& folderB) {

@@ -11,7 +11,8 @@ class TItemMover {
 public:
     // Moves item (a path in the temporary folder) to destination, replacing a file there; falls
     // back to a copy when the move cannot be made. Like a copy, a failure is not reported.
-    void Move(const std::string& item, const std::string& destination);
+    // False when the item could neither be moved nor copied there (GetLastError tells why).
+    bool Move(const std::string& item, const std::string& destination);
 
 private:
     bool passDownTheSame(const std::string& folderA, const std::string& folderB);

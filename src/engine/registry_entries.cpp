@@ -53,23 +53,25 @@ TRegistryApplyResult applyRegistryRecord(TRegistryAccess& registry, const TRegis
     return TRegistryApplyResult::Done;
 }
 
-void undoRegistryRecord(TRegistryAccess& registry, const TRegistryRecord& record) {
-    if (record.type != rrValue || record.valueKind == rvNone) return;
+bool undoRegistryRecord(TRegistryAccess& registry, const TRegistryRecord& record) {
+    if (record.type != rrValue || record.valueKind == rvNone) return false;
     const auto path = parseRegistryKeyPath(record.keyPath);
-    if (!path) return;
+    if (!path) return false;
     registry.SetRoot(rootKey(path->rootHandle));
 
     const TRegistryValuePath value = splitValuePath(path->subKeyPath);
-    if (!registry.OpenKey(value.keyPath)) return;
-    if (value.valueName == kDefaultValueName) registry.DeleteValue("");
-    registry.DeleteValue(value.valueName);
-    if (registry.SubKeyCount() != 0 || registry.ValueCount() != 0) return;
+    if (!registry.OpenKey(value.keyPath)) return false;
+    bool removed = false;
+    if (value.valueName == kDefaultValueName) removed = registry.DeleteValue("");
+    removed = registry.DeleteValue(value.valueName) || removed;
+    if (registry.SubKeyCount() != 0 || registry.ValueCount() != 0) return removed;
 
     // The key is empty now: remove it from its parent, this one level only. The root itself
     // (an empty key path) is never deleted.
-    if (value.keyPath.empty()) return;
+    if (value.keyPath.empty()) return removed;
     const TRegistryValuePath key = splitValuePath(value.keyPath);
     if (registry.OpenKey(key.keyPath)) registry.DeleteKey(key.valueName);
+    return removed;
 }
 
 } // namespace tarnwick

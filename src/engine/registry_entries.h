@@ -23,7 +23,8 @@ TRegistryApplyResult applyRegistryRecord(TRegistryAccess& registry, const TRegis
 // The uninstallation's handling of one record: a value record loses its value ("(Default)" also
 // the key's default value), and a key left with no values and no sub-keys is deleted, one level
 // only. Other records, and paths with no root name, change nothing.
-void undoRegistryRecord(TRegistryAccess& registry, const TRegistryRecord& record);
+// Returns whether a value was removed.
+bool undoRegistryRecord(TRegistryAccess& registry, const TRegistryRecord& record);
 
 // Whether a record advances the progress bar in either run: value records do, whatever happened.
 inline bool isProgressRecord(const TRegistryRecord& record) { return record.type == rrValue; }

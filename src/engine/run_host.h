@@ -28,6 +28,10 @@ public:
     // "registry", "icons", "finish". The window ignores it.
     virtual void PhaseStarted(const char* /*phase*/) {}
 
+    // One line for the setup log: a file placed or removed, a registry value written or removed,
+    // a shortcut, a failure with its reason. Without a log it goes nowhere.
+    virtual void Log(const std::string& /*line*/) {}
+
     // One step of the bar: advance by one and let the window repaint.
     void StepProgress() {
         SetProgressPosition(ProgressPosition() + 1);

@@ -3,6 +3,7 @@
 #include "engine/file_checks.h"
 #include "engine/program_folder_rules.h"
 #include "engine/registry_entries.h"
+#include "engine/system_error.h"
 
 #include <windows.h>
 
@@ -23,7 +24,12 @@ void removeFiles(TPackageReader& package, std::int32_t count, TRunHost& host, co
         if (record.type == frFolder) {
             if (!path.empty() && folderExists(path)) folderList.push_back(path);
         } else if (record.type == frFile) {
-            if (record.itemNumber != kUntrackedItem) DeleteFileA(path.c_str());
+            if (record.itemNumber != kUntrackedItem) {
+                if (DeleteFileA(path.c_str()))
+                    host.Log("File removed: " + path);
+                else if (GetLastError() != ERROR_FILE_NOT_FOUND)
+                    host.Log(withSystemError("File not removed: " + path, GetLastError()));
+            }
             host.StepProgress();
         }
     }
@@ -36,43 +42,58 @@ struct TSavedProgramFolder {
     bool created = false;
 };
 
-void removeUninstallEntry(TRegistryAccess& registry, const TRunState& state) {
-    registry.SetRoot(HKEY_LOCAL_MACHINE);
-    if (!registry.OpenKey(kUninstallKey)) return;
-    if (registry.OpenKey(std::string(kUninstallKey) + "\\" + state.productName)) {
-        registry.DeleteValue("DisplayName");
-        registry.DeleteValue("UninstallString");
-    }
-    registry.OpenKey(kUninstallKey);
-    registry.DeleteKey(state.productName);
+// Deletes a value of the open key and logs it when it was there.
+void deleteLoggedValue(TRegistryAccess& registry, TRunHost& host, const std::string& key, const std::string& name) {
+    if (registry.DeleteValue(name))
+        host.Log("Registry value removed: HKEY_LOCAL_MACHINE\\" + key + "\\" + name);
+    else if (registry.LastError != ERROR_FILE_NOT_FOUND)
+        host.Log(withSystemError("Registry value not removed: HKEY_LOCAL_MACHINE\\" + key + "\\" + name,
+                                 static_cast<DWORD>(registry.LastError)));
 }
 
-TSavedProgramFolder removeProductKey(TRegistryAccess& registry, const TRunState& state) {
+void deleteLoggedKey(TRegistryAccess& registry, TRunHost& host, const std::string& parent, const std::string& name) {
+    if (registry.DeleteKey(name)) host.Log("Registry key removed: HKEY_LOCAL_MACHINE\\" + parent + "\\" + name);
+}
+
+void removeUninstallEntry(TRegistryAccess& registry, TRunHost& host, const TRunState& state) {
+    registry.SetRoot(HKEY_LOCAL_MACHINE);
+    if (!registry.OpenKey(kUninstallKey)) return;
+    const std::string entry = std::string(kUninstallKey) + "\\" + state.productName;
+    if (registry.OpenKey(entry)) {
+        deleteLoggedValue(registry, host, entry, "DisplayName");
+        deleteLoggedValue(registry, host, entry, "UninstallString");
+    }
+    registry.OpenKey(kUninstallKey);
+    deleteLoggedKey(registry, host, kUninstallKey, state.productName);
+}
+
+TSavedProgramFolder removeProductKey(TRegistryAccess& registry, TRunHost& host, const TRunState& state) {
     TSavedProgramFolder saved;
     if (!registry.OpenKey("SOFTWARE")) return saved;
     const std::string publisherKey = "SOFTWARE\\" + state.publisherName;
     if (registry.OpenKey(publisherKey)) {
-        if (registry.OpenKey(productKeyPath(state))) {
-            registry.DeleteValue("Company");
-            registry.DeleteValue("Name");
+        const std::string productKey = productKeyPath(state);
+        if (registry.OpenKey(productKey)) {
+            deleteLoggedValue(registry, host, productKey, "Company");
+            deleteLoggedValue(registry, host, productKey, "Name");
             saved.name = registry.ReadString("Program Folder");
-            registry.DeleteValue("Program Folder");
+            deleteLoggedValue(registry, host, productKey, "Program Folder");
             saved.created = registry.ReadString(kProgramFolderCreatedValue) == "1";
-            registry.DeleteValue(kProgramFolderCreatedValue);
+            deleteLoggedValue(registry, host, productKey, kProgramFolderCreatedValue);
         }
         registry.OpenKey(publisherKey);
-        registry.DeleteKey(state.productName);
+        deleteLoggedKey(registry, host, publisherKey, state.productName);
     }
     // Refused by the platform while other products of the publisher remain.
     registry.OpenKey("SOFTWARE");
-    registry.DeleteKey(state.publisherName);
+    deleteLoggedKey(registry, host, "SOFTWARE", state.publisherName);
     return saved;
 }
 
 // Removes the program folder when the installation created it for this product. Otherwise the
 // folder is shared, or the name leads somewhere it must not: only the shortcut files this product
 // put there go, and the folder itself only if that leaves it empty.
-void removeProgramFolder(const TRunState& state, const TSavedProgramFolder& saved,
+void removeProgramFolder(TRunHost& host, const TRunState& state, const TSavedProgramFolder& saved,
                          const std::vector<TShortcutRecord>& shortcuts) {
     if (state.programsMenuFolder.empty()) return;
     const std::string name = saved.name.empty() ? state.programFolderName : saved.name;
@@ -82,15 +103,18 @@ void removeProgramFolder(const TRunState& state, const TSavedProgramFolder& save
                                                                           : state.programsMenuFolder + "\\" + name;
     if (placement == TProgramFolderPlacement::Inside && saved.created) {
         EmptyFolder(folder);
-        RemoveDirectoryA(folder.c_str());
+        if (RemoveDirectoryA(folder.c_str())) host.Log("Program folder removed with its shortcuts: " + folder);
         return;
     }
-    if (isPlainFileName(state.productName)) DeleteFileA((folder + "\\" + state.productName + ".lnk").c_str());
-    for (const TShortcutRecord& shortcut : shortcuts) {
-        if (isPlainFileName(shortcut.shortcutName))
-            DeleteFileA((folder + "\\" + shortcut.shortcutName + ".lnk").c_str());
-    }
-    if (placement == TProgramFolderPlacement::Inside) RemoveDirectoryA(folder.c_str());
+    const auto removeLink = [&](const std::string& linkName) {
+        const std::string link = folder + "\\" + linkName + ".lnk";
+        if (DeleteFileA(link.c_str())) host.Log("Shortcut removed: " + link);
+    };
+    if (isPlainFileName(state.productName)) removeLink(state.productName);
+    for (const TShortcutRecord& shortcut : shortcuts)
+        if (isPlainFileName(shortcut.shortcutName)) removeLink(shortcut.shortcutName);
+    if (placement == TProgramFolderPlacement::Inside && RemoveDirectoryA(folder.c_str()))
+        host.Log("Program folder removed: " + folder);
 }
 
 } // namespace
@@ -125,13 +149,15 @@ void runUninstallation(TRunHost& host, const TRunState& state, TPackageReader& p
     const TPlaceholderFolders folders = placeholderFolders(state);
     removeFiles(package, state.fileRecordCount, host, folders, folderList);
     // Last listed first, so nested folders listed parent first go child first.
-    for (auto it = folderList.rbegin(); it != folderList.rend(); ++it) RemoveDirectoryA(it->c_str());
+    for (auto it = folderList.rbegin(); it != folderList.rend(); ++it)
+        if (RemoveDirectoryA(it->c_str())) host.Log("Folder removed: " + *it);
     folderList.clear();
 
     host.FillAndResetProgress();
     host.SetProgressLabel("Setup is deleting icons...");
     host.ProcessMessages();
-    DeleteFileA((state.desktopFolder + "\\" + state.productName + ".lnk").c_str());
+    const std::string desktopLink = state.desktopFolder + "\\" + state.productName + ".lnk";
+    if (DeleteFileA(desktopLink.c_str())) host.Log("Shortcut removed: " + desktopLink);
     host.FillAndResetProgress();
 
     host.SetProgressLabel("Setup is updating registry information...");
@@ -139,7 +165,7 @@ void runUninstallation(TRunHost& host, const TRunState& state, TPackageReader& p
     for (std::int32_t i = 0; i < state.registryRecordCount; ++i) {
         const TRegistryRecord record = package.ReadRegistryRecord();
         if (package.IsShort()) break;
-        undoRegistryRecord(registry, record);
+        if (undoRegistryRecord(registry, record)) host.Log("Registry value removed: " + record.keyPath);
         if (isProgressRecord(record)) host.StepProgress();
     }
     // The shortcut list behind the registry records names the extra shortcuts of the program folder.
@@ -151,9 +177,9 @@ void runUninstallation(TRunHost& host, const TRunState& state, TPackageReader& p
         shortcuts.push_back(std::move(shortcut));
     }
 
-    removeUninstallEntry(registry, state);
-    const TSavedProgramFolder saved = removeProductKey(registry, state);
-    removeProgramFolder(state, saved, shortcuts);
+    removeUninstallEntry(registry, host, state);
+    const TSavedProgramFolder saved = removeProductKey(registry, host, state);
+    removeProgramFolder(host, state, saved, shortcuts);
 
     host.SetProgressPosition(host.ProgressMax());
     host.ProcessMessages();

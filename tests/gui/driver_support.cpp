@@ -1,6 +1,10 @@
 #include "driver_support.h"
 
+#include <tlhelp32.h>
+
+#include <algorithm>
 #include <cstdio>
+#include <map>
 #include <utility>
 
 namespace gui {
@@ -60,7 +64,7 @@ long TProcess::WaitExit(int timeoutMs) {
 namespace {
 
 struct TFind {
-    DWORD pid;
+    std::vector<DWORD> pids;
     const std::string* cls;
     const std::string* caption;
     HWND found;
@@ -70,7 +74,7 @@ BOOL CALLBACK findTop(HWND hwnd, LPARAM param) {
     auto* f = reinterpret_cast<TFind*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != f->pid || !IsWindowVisible(hwnd)) return TRUE;
+    if (std::find(f->pids.begin(), f->pids.end(), pid) == f->pids.end() || !IsWindowVisible(hwnd)) return TRUE;
     char cls[256] = "";
     GetClassNameA(hwnd, cls, sizeof(cls));
     if (lstrcmpiA(cls, f->cls->c_str()) != 0) return TRUE;
@@ -106,8 +110,64 @@ BOOL CALLBACK firstOfProcess(HWND hwnd, LPARAM param) {
 
 } // namespace
 
+std::vector<DWORD> processFamily(DWORD pid) {
+    std::map<DWORD, DWORD> parents;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot != INVALID_HANDLE_VALUE) {
+        PROCESSENTRY32 entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+            parents[entry.th32ProcessID] = entry.th32ParentProcessID;
+        CloseHandle(snapshot);
+    }
+    std::vector<DWORD> family{pid};
+    // Parents listed before their children or not: repeat until nothing joins.
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const auto& [child, parent] : parents)
+            if (std::find(family.begin(), family.end(), parent) != family.end() &&
+                std::find(family.begin(), family.end(), child) == family.end()) {
+                family.push_back(child);
+                grew = true;
+            }
+    }
+    return family;
+}
+
+std::vector<DWORD> processesNamed(const std::string& exeName) {
+    std::vector<DWORD> found;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return found;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        if (lstrcmpiA(entry.szExeFile, exeName.c_str()) == 0) found.push_back(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return found;
+}
+
+namespace {
+BOOL CALLBACK collectVisible(HWND hwnd, LPARAM param) {
+    auto* f = reinterpret_cast<std::pair<std::vector<DWORD>, std::vector<std::string>>*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (IsWindowVisible(hwnd) && std::find(f->first.begin(), f->first.end(), pid) != f->first.end()) {
+        char cls[256] = "";
+        GetClassNameA(hwnd, cls, sizeof cls);
+        f->second.push_back(std::string(cls) + " \"" + text(hwnd) + "\"");
+    }
+    return TRUE;
+}
+} // namespace
+
+std::vector<std::string> visibleWindows(DWORD pid) {
+    std::pair<std::vector<DWORD>, std::vector<std::string>> f{processFamily(pid), {}};
+    EnumWindows(collectVisible, reinterpret_cast<LPARAM>(&f));
+    return f.second;
+}
+
 HWND findWindow(DWORD pid, const std::string& cls, const std::string& caption) {
-    TFind f{pid, &cls, &caption, nullptr};
+    TFind f{processFamily(pid), &cls, &caption, nullptr};
     EnumWindows(findTop, reinterpret_cast<LPARAM>(&f));
     return f.found;
 }

@@ -58,7 +58,15 @@ private:
     PROCESS_INFORMATION info_{};
 };
 
-// A visible top-level window of that process with that class and caption (empty: any caption).
+// The process and every process it started, and theirs (the uninstaller hands its work to a copy).
+std::vector<DWORD> processFamily(DWORD pid);
+// Running processes whose program file has that name (letter case ignored).
+std::vector<DWORD> processesNamed(const std::string& exeName);
+// "class \"caption\"" of every visible top-level window of the process's family.
+std::vector<std::string> visibleWindows(DWORD pid);
+
+// A visible top-level window of that process (or one it started) with that class and caption
+// (empty: any caption).
 HWND findWindow(DWORD pid, const std::string& cls, const std::string& caption);
 HWND waitWindow(DWORD pid, const std::string& cls, const std::string& caption, int timeoutMs = 10000);
 // True when no such window shows up within ms (a short, bounded negative check).

@@ -150,7 +150,7 @@ struct TWizard {
         PostMessageA(form, WM_SYSCOMMAND, SC_CLOSE, 0);
         HWND exitForm = waitWindow(process.Pid(), "TExitForm", "Exit Setup");
         if (checks.check(exitForm != nullptr, "the exit question shows")) click(checks, control(exitForm, "Button2"), "Exit Setup");
-        checks.equal(process.WaitExit(), 0L, "the program ends with 0 after Exit Setup");
+        checks.equal(process.WaitExit(), 2L, "the program ends with 2 (cancelled) after Exit Setup");
     }
 };
 
@@ -168,5 +168,7 @@ void startUpPackages(TChecks& checks);
 void uninstallQuestion(TChecks& checks);
 void windows9xFolders(TChecks& checks);
 void previousInstallation(TChecks& checks);
+void exitCodeTable(TChecks& checks);
+void unattendedExample(TChecks& checks); // needs TARNWICK_EXAMPLE_SETUP: the example's setup folder
 
 } // namespace gui

@@ -214,11 +214,14 @@ void installAndUninstall(TChecks& checks) {
     } else {
         checks.check(false, "uninst.exe asks before removing");
     }
-    checks.equal(uninstall.WaitExit(30000), 0L, "the uninstallation ends the program");
+    checks.equal(uninstall.WaitExit(30000), 0L, "the uninstallation ends the program with 0");
+    // The copy that did the work removes uninst.exe and the folder once the original has ended.
+    checks.check(waitFor([] { return processesNamed("uninst.exe").empty(); }), "no uninst.exe is left running");
 
     for (const auto& f : files) checks.check(!exists(destination + f.path), std::string("removed: ") + f.path);
     checks.check(!exists(destination + "\\docs"), "the emptied docs folder is removed");
-    checks.check(exists(destination + "\\uninst.exe"), "uninst.exe itself stays, with its folder");
+    checks.check(!exists(destination + "\\uninst.exe"), "uninst.exe is removed");
+    checks.check(!exists(destination), "the emptied destination folder is removed");
     checks.check(!exists(destination + "\\_setup.pkg"), "the package copy is gone");
     checks.check(!exists(programFolder), "the program folder the installation made is removed");
     checks.check(!exists(desktopLink), "the desktop shortcut is removed");
@@ -328,7 +331,7 @@ void installationFailures(TChecks& checks) {
             click(checks, GetDlgItem(box, IDOK), "OK");
             waitFor([&] { return !IsWindow(box); });
         }
-        checks.equal(setup.WaitExit(), 0L, "the program ends after the failure");
+        checks.equal(setup.WaitExit(), 3L, "the program ends with 3 (failed) after the failure");
         checks.equal(temporaryFolders(templates).size(), foldersBefore, "the private temporary folder is removed");
         checks.check(!exists("C:\\Apps\\Tool\\tool.exe"), "nothing was copied");
     }

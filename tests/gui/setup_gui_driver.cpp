@@ -24,6 +24,8 @@ const std::map<std::string, std::function<void(TChecks&)>> kScenarios = {
     {"previous", previousInstallation},
     {"install", installAndUninstall},
     {"failures", installationFailures},
+    {"exitcodes", exitCodeTable},
+    {"unattended", unattendedExample},
     {"demo-install", installForTheDemo},
     {"demo-uninstall", uninstallForTheDemo},
 };

@@ -1,0 +1,42 @@
+#include "app/setup_log.h"
+
+#include <cstdio>
+
+namespace tarnwick {
+
+TSetupLog::~TSetupLog() { Close(); }
+
+bool TSetupLog::Open(const std::string& path, bool append) {
+    Close();
+    // Append access makes every write land at the end, also with two writers.
+    file_ = CreateFileA(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return IsOpen();
+}
+
+void TSetupLog::Write(const std::string& line) {
+    if (!IsOpen()) return;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u ", now.wYear, now.wMonth, now.wDay,
+                  now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+    std::string text = stamp + line;
+    // A message of several lines stays one entry: its line breaks become " | ".
+    for (std::size_t at; (at = text.find('\n')) != std::string::npos;) text.replace(at, 1, " | ");
+    text += "\r\n";
+    DWORD written = 0;
+    WriteFile(file_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+void TSetupLog::Close() {
+    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+    file_ = INVALID_HANDLE_VALUE;
+}
+
+TSetupLog& SetupLog() {
+    static TSetupLog log;
+    return log;
+}
+
+} // namespace tarnwick

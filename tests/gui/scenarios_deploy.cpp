@@ -1,0 +1,470 @@
+// Deployment: the exit code of every kind of run, and the example product installed and removed
+// without a window (/S), compared with what the wizard makes, with its log, and with nothing left
+// behind by the uninstaller.
+#include "gui_fixtures.h"
+
+#include "cipher/myblowfish.h"
+#include "package/package_writer.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace gui {
+namespace {
+
+using tarnwick::TPackage;
+
+// A run watched from start to end: its exit code and every visible window its process (or a
+// process it started) showed meanwhile.
+struct TWatchedRun {
+    long exitCode = -1;
+    std::set<std::string> windows;
+};
+
+TWatchedRun runWatched(const std::string& program, const std::string& arguments, const std::string& folder,
+                       int timeoutMs = 60000) {
+    TWatchedRun run;
+    TProcess process;
+    if (!process.Start(program, arguments, folder)) return run;
+    const DWORD start = GetTickCount();
+    while (process.Running() && static_cast<int>(GetTickCount() - start) < timeoutMs) {
+        for (const std::string& w : visibleWindows(process.Pid())) run.windows.insert(w);
+        Sleep(5);
+    }
+    run.exitCode = process.WaitExit(1000);
+    return run;
+}
+
+std::string joined(const std::set<std::string>& lines) {
+    std::string out;
+    for (const std::string& line : lines) out += (out.empty() ? "" : ", ") + line;
+    return out;
+}
+
+void checkNoWindow(TChecks& checks, const TWatchedRun& run, const std::string& what) {
+    if (!run.windows.empty()) checks.note("windows seen: " + joined(run.windows));
+    checks.check(run.windows.empty(), what + ": not one window shown");
+}
+
+bool waitNoUninstaller() {
+    return waitFor([] { return processesNamed("uninst.exe").empty(); }, 15000);
+}
+
+void writeEncipheredWithKey(TSetupFolder& folder, const TPackage& package, const char* key) {
+    const std::vector<unsigned char> bytes = tarnwick::writePackage(package);
+    folder.File("_setup", std::string(bytes.begin(), bytes.end()));
+    tarnwick::TMyBlowfish other(nullptr);
+    other.Setpassword(key);
+    other.Encrypt_File((folder.Path() + "\\_setup").c_str());
+    MoveFileExA((folder.Path() + "\\_setupBLW").c_str(), (folder.Path() + "\\_setup.pkg").c_str(),
+                MOVEFILE_REPLACE_EXISTING);
+    DeleteFileA((folder.Path() + "\\_setup").c_str());
+}
+
+// An older tool.exe where the sample product's goes, read-only: the installation cannot replace it.
+void placeReadOnlyTool() {
+    CreateDirectoryA("C:\\Apps", nullptr);
+    CreateDirectoryA("C:\\Apps\\Tool", nullptr);
+    if (FILE* f = std::fopen("C:\\Apps\\Tool\\tool.exe", "wb")) {
+        std::fputs("an older tool", f);
+        std::fclose(f);
+    }
+    SetFileAttributesA("C:\\Apps\\Tool\\tool.exe", FILE_ATTRIBUTE_READONLY);
+}
+
+} // namespace
+
+// One row per kind of run; the code is what a deployment tool reads.
+void exitCodeTable(TChecks& checks) {
+    const std::string templates = commonFolder("Common Templates");
+    const std::string toolFile = "C:\\Apps\\Tool\\tool.exe";
+    struct TRow {
+        const char* label;
+        const char* program;
+        std::string arguments;
+        std::function<void(TSetupFolder&)> prepare;
+        std::function<void(TProcess&)> interact; // nothing: an unattended run, watched for windows
+        long expected;
+        std::function<void(TSetupFolder&)> verify = nullptr;
+    };
+    const auto withPackage = [](TSetupFolder& f) { f.Package(samplePackage()); };
+    const auto installed = [&](TSetupFolder& f) {
+        f.Package(samplePackage());
+        const TWatchedRun run = runWatched(f.Program(), "/S", f.Path());
+        checks.equal(run.exitCode, 0L, "(preparation) installed unattended");
+    };
+    const std::vector<TRow> rows = {
+        {"installed: setup.exe /S", "setup.exe", "/S", withPackage, nullptr, 0,
+         [&](TSetupFolder&) { checks.check(exists(toolFile), "the product's file is there"); }},
+        {"installed, switch in other letter case: setup.exe /s", "setup.exe", "/s", withPackage, nullptr, 0},
+        {"uninstalled: uninst.exe /S", nullptr, "/S", installed, nullptr, 0,
+         [&](TSetupFolder&) {
+             checks.check(waitNoUninstaller(), "no uninst.exe is left running");
+             checks.check(!exists("C:\\Apps\\Tool"), "the product's folder is gone");
+         }},
+        {"uninstalled: setup.exe -uninstall /S", "setup.exe", "-uninstall /S", withPackage, nullptr, 0},
+        {"missing package", "setup.exe", "/S", [](TSetupFolder&) {}, nullptr, 1},
+        {"package enciphered with another key", "setup.exe", "/S",
+         [](TSetupFolder& f) { writeEncipheredWithKey(f, samplePackage(), "not the key"); }, nullptr, 1},
+        {"Exit Setup", "setup.exe", "", withPackage,
+         [&](TProcess& p) {
+             TWizard w{checks, p};
+             if (w.open("Tool Setup")) w.exitSetup();
+         },
+         2},
+        {"No to the uninstall question", "uninst.exe", "", withPackage,
+         [&](TProcess& p) {
+             if (HWND box = waitWindow(p.Pid(), "#32770", "Confirm Application Unistallation"))
+                 click(checks, GetDlgItem(box, IDNO), "No");
+         },
+         2},
+        {"no data file", "setup.exe", "/S",
+         [](TSetupFolder& f) {
+             f.Package(samplePackage());
+             DeleteFileA((f.Path() + "\\_setup.dat").c_str());
+         },
+         nullptr, 3},
+        {"a read-only file where the product's file goes", "setup.exe", "/S",
+         [](TSetupFolder& f) {
+             f.Package(samplePackage());
+             placeReadOnlyTool();
+         },
+         nullptr, 3,
+         [&](TSetupFolder&) {
+             checks.equal(readFile(toolFile), std::string("an older tool"), "the read-only file is left as it was");
+             SetFileAttributesA(toolFile.c_str(), FILE_ATTRIBUTE_NORMAL);
+         }},
+        {"the same failure in the wizard", "setup.exe", "",
+         [](TSetupFolder& f) {
+             f.Package(samplePackage());
+             placeReadOnlyTool();
+         },
+         [&](TProcess& p) {
+             TWizard w{checks, p};
+             if (!w.open("Tool Setup")) return;
+             w.toDestination();
+             w.next(4);
+             w.next(5);
+             click(checks, w["NextButton"], "Next on the summary");
+             if (HWND box = waitWindow(p.Pid(), "#32770", "Tarnwick Setup")) {
+                 checks.equal(dialogText(box),
+                              std::string("The file 'C:\\Apps\\Tool\\tool.exe' is unaccessible and can't be removed. "
+                                          "Installation is not compleated!"),
+                              "the failure's message");
+                 click(checks, GetDlgItem(box, IDOK), "OK");
+             }
+         },
+         3, [&](TSetupFolder&) { SetFileAttributesA(toolFile.c_str(), FILE_ATTRIBUTE_NORMAL); }},
+        {"an unknown switch in unattended mode", "setup.exe", "/S /SILENT", withPackage, nullptr, 4,
+         [&](TSetupFolder&) { checks.check(!exists(toolFile), "nothing is installed"); }},
+        {"-uninstall anywhere but first, unattended", "setup.exe", "/S -uninstall", withPackage, nullptr, 4},
+        {"/D= without a drive, unattended", "setup.exe", "/S /D=Apps\\Tool", withPackage, nullptr, 4},
+        {"an unknown switch in the wizard is ignored", "setup.exe", "/SILENT", withPackage,
+         [&](TProcess& p) {
+             TWizard w{checks, p};
+             if (w.open("Tool Setup")) w.exitSetup();
+         },
+         2},
+    };
+    for (const TRow& row : rows) {
+        checks.note(row.label);
+        TSetupFolder folder("codes");
+        row.prepare(folder);
+        const size_t foldersBefore = temporaryFolders(templates).size();
+        const std::string program = row.program != nullptr ? folder.Program(row.program) : "C:\\Apps\\Tool\\uninst.exe";
+        long code;
+        if (row.interact) {
+            TProcess process;
+            checks.check(process.Start(program, row.arguments, folder.Path()), "the program starts");
+            row.interact(process);
+            code = process.WaitExit(30000);
+        } else {
+            const TWatchedRun run = runWatched(program, row.arguments, folder.Path());
+            checkNoWindow(checks, run, row.label);
+            code = run.exitCode;
+        }
+        checks.equal(code, row.expected, std::string("exit code of: ") + row.label);
+        checks.check(waitNoUninstaller(), "no uninst.exe is left running");
+        checks.equal(temporaryFolders(templates).size(), foldersBefore, "no temporary folder is left behind");
+        if (row.verify) row.verify(folder);
+    }
+}
+
+namespace {
+
+// What an installation of the example left on the machine, comparable between two runs.
+struct TInstalledState {
+    std::map<std::string, std::string> files;  // path -> bytes (the destination and the links)
+    std::map<std::string, std::string> values; // "ROOT\key\name" -> type and bytes
+    std::map<std::string, std::string> links;  // link file -> target | folder | description
+};
+
+void listFiles(const std::string& folder, std::map<std::string, std::string>& files) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        const std::string path = folder + "\\" + name;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            listFiles(path, files);
+        else
+            files[path] = readFile(path);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+void listValues(HKEY root, const std::string& rootName, const std::string& key, std::map<std::string, std::string>& values) {
+    HKEY h;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return;
+    char name[512];
+    BYTE data[2048];
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
+        if (RegEnumValueA(h, i, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS) break;
+        values[rootName + "\\" + key + "\\" + std::string(name, nameSize)] =
+            std::to_string(type) + ":" + std::string(reinterpret_cast<char*>(data), dataSize);
+    }
+    std::vector<std::string> subKeys;
+    for (DWORD i = 0;; ++i) {
+        DWORD nameSize = sizeof name;
+        if (RegEnumKeyExA(h, i, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        subKeys.emplace_back(name, nameSize);
+    }
+    RegCloseKey(h);
+    for (const std::string& sub : subKeys) listValues(root, rootName, key + "\\" + sub, values);
+}
+
+std::string describeLink(const std::string& path) {
+    IShellLinkA* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&link))))
+        return "?";
+    std::string out = "?";
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        WCHAR wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+        if (SUCCEEDED(file->Load(wide, STGM_READ))) {
+            char target[MAX_PATH] = "", folder[MAX_PATH] = "", description[MAX_PATH] = "";
+            link->GetPath(target, MAX_PATH, nullptr, 0);
+            link->GetWorkingDirectory(folder, MAX_PATH);
+            link->GetDescription(description, MAX_PATH);
+            out = std::string(target) + " | " + folder + " | " + description;
+        }
+        file->Release();
+    }
+    link->Release();
+    return out;
+}
+
+constexpr const char* kProduct = "Tarnwick Notepad";
+constexpr const char* kPublisherKey = "SOFTWARE\\Tarnwick Samples";
+constexpr const char* kSettingsKey = "SOFTWARE\\Tarnwick Notepad";
+constexpr const char* kUserKey = "Software\\Tarnwick Notepad";
+const std::string kEntryKey = std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + kProduct;
+
+TInstalledState installedState(const std::string& destination) {
+    TInstalledState s;
+    listFiles(destination, s.files);
+    std::map<std::string, std::string> linkFiles;
+    listFiles(commonFolder("Common Programs") + "\\" + kProduct, linkFiles);
+    const std::string desktopLink = commonFolder("Common Desktop") + "\\" + kProduct + ".lnk";
+    if (exists(desktopLink)) linkFiles[desktopLink] = "";
+    for (const auto& [path, bytes] : linkFiles) s.links[path] = describeLink(path);
+    listValues(HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", kPublisherKey, s.values);
+    listValues(HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", kSettingsKey, s.values);
+    listValues(HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", kEntryKey, s.values);
+    listValues(HKEY_CURRENT_USER, "HKEY_CURRENT_USER", kUserKey, s.values);
+    return s;
+}
+
+bool nothingInstalled(const std::string& destination) {
+    const TInstalledState s = installedState(destination);
+    return s.files.empty() && s.values.empty() && s.links.empty();
+}
+
+template <class Map>
+void compareMaps(TChecks& checks, const Map& wizard, const Map& unattended, const std::string& what) {
+    for (const auto& [key, value] : wizard) {
+        const auto other = unattended.find(key);
+        if (other == unattended.end())
+            checks.note("only after the wizard: " + key);
+        else if (other->second != value)
+            checks.note("differs: " + key);
+    }
+    for (const auto& [key, value] : unattended)
+        if (wizard.count(key) == 0) checks.note("only after /S: " + key);
+    checks.check(!wizard.empty() && wizard == unattended, what + " are the same as through the wizard");
+}
+
+std::string lowerCase(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// Where the test gets the example product's setup folder: the script around the driver made it.
+std::string exampleSetupFolder() {
+    char buffer[MAX_PATH] = "";
+    GetEnvironmentVariableA("TARNWICK_EXAMPLE_SETUP", buffer, MAX_PATH);
+    return buffer;
+}
+
+void copyFolderFiles(const std::string& from, const std::string& to) {
+    std::map<std::string, std::string> files;
+    listFiles(from, files);
+    for (const auto& [path, bytes] : files) CopyFileA(path.c_str(), (to + path.substr(from.size())).c_str(), FALSE);
+}
+
+} // namespace
+
+void unattendedExample(TChecks& checks) {
+    const std::string example = exampleSetupFolder();
+    if (!checks.check(!example.empty() && exists(example + "\\_setup.pkg"), "the example's setup folder is there"))
+        return;
+    CoInitialize(nullptr);
+    TSetupFolder folder("unattended");
+    copyFolderFiles(example, folder.Path());
+    const std::string setupExe = folder.Path() + "\\setup.exe";
+    // Blanks in the path, as /D= must take them.
+    const std::string destination = "C:\\Apps\\Deploy Test " + kPid + "\\Tarnwick  Notepad";
+    const std::string desktopLink = commonFolder("Common Desktop") + "\\" + kProduct + ".lnk";
+    struct TCleanUp {
+        std::string destination;
+        ~TCleanUp() {
+            removeTree(destination);
+            removeTree(destination.substr(0, destination.find_last_of('\\')));
+            SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsKey);
+            SHDeleteKeyA(HKEY_LOCAL_MACHINE, kPublisherKey);
+            SHDeleteKeyA(HKEY_LOCAL_MACHINE, kEntryKey.c_str());
+            SHDeleteKeyA(HKEY_CURRENT_USER, kUserKey);
+            removeTree(commonFolder("Common Programs") + "\\" + kProduct);
+            DeleteFileA((commonFolder("Common Desktop") + "\\" + kProduct + ".lnk").c_str());
+        }
+    } cleanUp{destination};
+    // The wizard's User Information page needs a name: start-up reads the registered owner.
+    TRegistryValue owner(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "RegisteredOwner",
+                         "Deploy Owner");
+    TRegistryValue organization(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
+                                "RegisteredOrganization", "Deploy Org");
+    checks.check(nothingInstalled(destination), "nothing of the example is installed before");
+
+    // 1. Through the wizard, answers left as start-up found them, the same destination, the
+    //    desktop icon ticked.
+    {
+        TProcess setup;
+        checks.check(setup.Start(setupExe, "", folder.Path()), "setup.exe starts");
+        TWizard w{checks, setup};
+        if (!w.open(std::string(kProduct) + " Setup")) return;
+        w.next(1);
+        w.next(2);
+        w.next(3);
+        click(checks, w["BrowseButton"], "Browse");
+        if (HWND dirForm = waitWindow(setup.Pid(), "TDirForm", "Choose Directory")) {
+            setText(control(dirForm, "PathEdit"), destination);
+            click(checks, control(dirForm, "Button1"), "OK");
+            if (HWND box = waitWindow(setup.Pid(), "#32770", "Tarnwick Installer")) {
+                click(checks, GetDlgItem(box, IDYES), "Yes, create it");
+                waitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); });
+            }
+        }
+        w.next(4);
+        w.next(5);
+        if (!w.next(7)) return;
+        clickAt(w["Label12"], 120, 5);
+        checks.check(waitFor([&] { return checked(w["DesktopCBox"]); }, 3000), "the desktop option is ticked");
+        click(checks, w["NextButton"], "Finish");
+        checks.equal(setup.WaitExit(), 0L, "the wizard's installation ends with 0");
+    }
+    const TInstalledState byWizard = installedState(destination);
+    checks.check(exists(desktopLink), "the wizard made the desktop shortcut");
+
+    // 2. Removed without a window, by the program the uninstall entry names.
+    const auto uninstallUnattended = [&](const std::string& label) {
+        const TWatchedRun run = runWatched(destination + "\\uninst.exe", "/S", destination);
+        checkNoWindow(checks, run, label);
+        checks.equal(run.exitCode, 0L, label + " ends with 0");
+        checks.check(waitNoUninstaller(), label + ": no uninst.exe is left running");
+    };
+    uninstallUnattended("uninst.exe /S after the wizard");
+    checks.check(nothingInstalled(destination), "no file, value or shortcut of the example is left");
+    checks.check(!exists(destination), "the destination folder is gone");
+
+    // 3. Installed without a window, with a log: the same files, values and shortcuts.
+    const std::string logPath = folder.Path() + "\\install log.txt";
+    {
+        const TWatchedRun run =
+            runWatched(setupExe, "/S /DESKTOP /LOG=\"" + logPath + "\" /D=" + destination, folder.Path());
+        checkNoWindow(checks, run, "setup.exe /S /DESKTOP /LOG= /D=");
+        checks.equal(run.exitCode, 0L, "the unattended installation ends with 0");
+    }
+    const TInstalledState unattended = installedState(destination);
+    compareMaps(checks, byWizard.files, unattended.files, "the installed files and their bytes");
+    compareMaps(checks, byWizard.values, unattended.values, "the registry values");
+    compareMaps(checks, byWizard.links, unattended.links, "the shortcuts");
+
+    // 4. The log names every file, value and shortcut that is there now.
+    const std::string log = lowerCase(readFile(logPath));
+    checks.check(!log.empty(), "the log is written");
+    int missing = 0;
+    const auto expectInLog = [&](const std::string& text) {
+        if (log.find(lowerCase(text)) != std::string::npos) return;
+        ++missing;
+        checks.note("not in the log: " + text);
+    };
+    for (const auto& [path, bytes] : unattended.files) expectInLog(path);
+    for (const auto& [path, target] : unattended.links) expectInLog(path);
+    for (const auto& [name, data] : unattended.values) {
+        // The package's default value is named "(Default)" in its record.
+        expectInLog(name.back() == '\\' ? name + "(Default)" : name);
+    }
+    checks.equal(missing, 0, "every file, value and shortcut is named in the log");
+    for (const char* line : {"temporary folder: ", "destination folder from /d=: " , "exit code: 0 (success)"})
+        checks.check(log.find(line) != std::string::npos, std::string("the log has \"") + line + "\"");
+
+    // 5. A file of the user's in the destination keeps the folder and itself.
+    const std::string userFile = destination + "\\my notes.txt";
+    if (FILE* f = std::fopen(userFile.c_str(), "wb")) {
+        std::fputs("mine", f);
+        std::fclose(f);
+    }
+    uninstallUnattended("uninst.exe /S with a file of the user's");
+    checks.equal(readFile(userFile), std::string("mine"), "the user's file stays");
+    checks.check(!exists(destination + "\\uninst.exe"), "uninst.exe is gone all the same");
+    std::map<std::string, std::string> left;
+    listFiles(destination, left);
+    checks.equal(left.size(), size_t{1}, "nothing but the user's file is left in the folder");
+    const TInstalledState after = installedState(destination);
+    checks.check(after.values.empty() && after.links.empty(), "no value or shortcut of the example is left");
+
+    // The copy that did the work is to be removed at the next restart.
+    const auto pending = [] {
+        HKEY h;
+        std::string data;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ, &h) ==
+            ERROR_SUCCESS) {
+            char buffer[65536];
+            DWORD size = sizeof buffer;
+            if (RegQueryValueExA(h, "PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
+                                 &size) == ERROR_SUCCESS)
+                data.assign(buffer, size);
+            RegCloseKey(h);
+        }
+        return lowerCase(data);
+    }();
+    checks.check(pending.find("uninst.exe") != std::string::npos, "the uninstaller's copy is due for removal at restart");
+    CoUninitialize();
+}
+
+} // namespace gui
