@@ -5,11 +5,14 @@
 #include "app/exit_form.h"
 #include "app/main_form.h"
 #include "ui/application.h"
+#include "win32/dll_search.h"
 
 #include <windows.h>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace tarnwick;
+    // Before anything can load a library: setup runs elevated from folders anyone can write into.
+    restrictDllSearchToSystemFolder();
     ui::TApplication application;
     application.Title = "Tarnwick Setup";
     try {
