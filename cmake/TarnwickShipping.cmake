@@ -1,9 +1,12 @@
 # The Windows programs we ship. Each one registered here is checked by the shipping tests: its
-# import table may name only DLLs that a clean Windows loads from its own system folder.
+# import table may name only DLLs that a clean Windows loads from its own system folder. They are
+# shipped stripped.
 #   tarnwick_ship_program(<target>)      no effect outside the Windows builds
 function(tarnwick_ship_program target)
   if(WIN32)
     set_property(GLOBAL APPEND PROPERTY TARNWICK_SHIPPED_PROGRAMS ${target})
+    # Users download what we ship: no symbols in it.
+    target_link_options(${target} PRIVATE -s)
   endif()
 endfunction()
 
