@@ -11,8 +11,17 @@
 #include "app/setup_log.h"
 #include "app/uninstaller_relocation.h"
 #include "ui/application.h"
+#include "win32/dll_search.h"
 
 #include <windows.h>
+
+#include <cstdlib>
+
+// The standard library's default terminate handler prints the demangled type of the exception,
+// which links the whole C++ demangler into setup.exe; a windowed program has nowhere to print it.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}
 
 namespace {
 
@@ -69,6 +78,8 @@ TExitCode runSetup(const std::string& program) {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // Before anything can load a library: setup runs elevated from folders anyone can write into.
+    restrictDllSearchToSystemFolder();
     char program[MAX_PATH * 2] = "";
     GetModuleFileNameA(nullptr, program, sizeof program);
     const char* commandLine = GetCommandLineA();

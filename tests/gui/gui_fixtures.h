@@ -170,5 +170,6 @@ void windows9xFolders(TChecks& checks);
 void previousInstallation(TChecks& checks);
 void exitCodeTable(TChecks& checks);
 void unattendedExample(TChecks& checks); // needs TARNWICK_EXAMPLE_SETUP: the example's setup folder
+void plantedDllsStayUnloaded(TChecks& checks);
 
 } // namespace gui
