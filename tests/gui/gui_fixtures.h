@@ -170,6 +170,7 @@ void windows9xFolders(TChecks& checks);
 void previousInstallation(TChecks& checks);
 void exitCodeTable(TChecks& checks);
 void unattendedExample(TChecks& checks); // needs TARNWICK_EXAMPLE_SETUP: the example's setup folder
+void singleFileExample(TChecks& checks); // needs TARNWICK_EXAMPLE_SINGLE_FILE
 void plantedDllsStayUnloaded(TChecks& checks);
 
 } // namespace gui

@@ -467,4 +467,115 @@ void unattendedExample(TChecks& checks) {
     CoUninitialize();
 }
 
+namespace {
+
+// The launcher's private folders under the system's temporary folder.
+size_t launcherFolders() {
+    char base[MAX_PATH + 1] = "";
+    GetTempPathA(sizeof base, base);
+    size_t count = 0;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((std::string(base) + "TarnwickSetup.*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do ++count;
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+    return count;
+}
+
+} // namespace
+
+// The example's one-file setup: the wizard and /S both install, the launcher ends with setup's
+// exit code, and its private folder is gone afterwards.
+void singleFileExample(TChecks& checks) {
+    char buffer[MAX_PATH] = "";
+    GetEnvironmentVariableA("TARNWICK_EXAMPLE_SINGLE_FILE", buffer, MAX_PATH);
+    const std::string made = buffer;
+    if (!checks.check(!made.empty() && exists(made), "the example's one-file setup is there")) return;
+    CoInitialize(nullptr);
+    TSetupFolder folder("single");
+    const std::string program = folder.Path() + "\\Tarnwick Notepad Setup.exe";
+    CopyFileA(made.c_str(), program.c_str(), FALSE);
+    const std::string defaultDestination = [] {
+        char files[MAX_PATH] = "";
+        DWORD size = sizeof files;
+        SHGetValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", nullptr,
+                    files, &size);
+        return std::string(files) + "\\" + kProduct;
+    }();
+    const std::string destination = "C:\\Apps\\Single File " + kPid;
+    struct TCleanUp {
+        std::string a, b;
+        ~TCleanUp() {
+            removeTree(a);
+            removeTree(b);
+            SHDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsKey);
+            SHDeleteKeyA(HKEY_LOCAL_MACHINE, kPublisherKey);
+            SHDeleteKeyA(HKEY_LOCAL_MACHINE, kEntryKey.c_str());
+            SHDeleteKeyA(HKEY_CURRENT_USER, kUserKey);
+            removeTree(commonFolder("Common Programs") + "\\" + kProduct);
+        }
+    } cleanUp{defaultDestination, destination};
+    TRegistryValue owner(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "RegisteredOwner",
+                         "Deploy Owner");
+    const size_t foldersBefore = launcherFolders();
+    const auto uninstall = [&](const std::string& where) {
+        const TWatchedRun run = runWatched(where + "\\uninst.exe", "/S", where);
+        checks.equal(run.exitCode, 0L, "uninst.exe /S ends with 0");
+        checks.check(waitNoUninstaller(), "no uninst.exe is left running");
+        checks.check(!exists(where), "the product's folder is gone");
+    };
+
+    // Through the wizard, every answer as start-up found it.
+    {
+        TProcess setup;
+        checks.check(setup.Start(program, "", folder.Path()), "the one-file setup starts");
+        TWizard w{checks, setup};
+        if (w.open(std::string(kProduct) + " Setup")) {
+            checks.equal(launcherFolders(), foldersBefore + 1, "the launcher extracted into one private folder");
+            w.next(1);
+            w.next(2);
+            w.next(3);
+            checks.equal(text(w["PathLabel"]), defaultDestination, "the package's destination is offered");
+            w.next(4);
+            w.next(5);
+            if (w.next(7)) click(checks, w["NextButton"], "Finish");
+        }
+        checks.equal(setup.WaitExit(30000), 0L, "the one-file setup ends with setup's 0");
+    }
+    checks.check(exists(defaultDestination + "\\notepad.exe"), "the wizard installed the example");
+    checks.check(exists(defaultDestination + "\\uninst.exe"), "with its uninstaller");
+    checks.equal(launcherFolders(), foldersBefore, "the launcher's folder is gone after the wizard");
+    uninstall(defaultDestination);
+
+    // Unattended, to a folder with blanks.
+    {
+        const TWatchedRun run = runWatched(program, "/S /D=" + destination, folder.Path());
+        checkNoWindow(checks, run, "the one-file setup with /S");
+        checks.equal(run.exitCode, 0L, "the unattended one-file setup ends with 0");
+    }
+    checks.check(exists(destination + "\\notepad.exe"), "/S installed the example where /D= says");
+    checks.equal(launcherFolders(), foldersBefore, "the launcher's folder is gone after /S");
+    uninstall(destination);
+
+    // setup's other codes come through as they are.
+    const struct {
+        const char* arguments;
+        long code;
+    } codes[] = {{"/S /NOSUCHSWITCH", 4}, {"/S /D=relative", 4}};
+    for (const auto& c : codes) {
+        const TWatchedRun run = runWatched(program, c.arguments, folder.Path());
+        checkNoWindow(checks, run, c.arguments);
+        checks.equal(run.exitCode, c.code, std::string("the launcher passes setup's code on: ") + c.arguments);
+    }
+    {
+        TProcess setup;
+        setup.Start(program, "", folder.Path());
+        TWizard w{checks, setup};
+        if (w.open(std::string(kProduct) + " Setup")) w.exitSetup();
+    }
+    checks.equal(launcherFolders(), foldersBefore, "no launcher folder is left behind");
+    CoUninitialize();
+}
+
 } // namespace gui

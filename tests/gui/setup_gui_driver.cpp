@@ -26,6 +26,7 @@ const std::map<std::string, std::function<void(TChecks&)>> kScenarios = {
     {"failures", installationFailures},
     {"exitcodes", exitCodeTable},
     {"unattended", unattendedExample},
+    {"singlefile", singleFileExample},
     {"planting", plantedDllsStayUnloaded},
     {"demo-install", installForTheDemo},
     {"demo-uninstall", uninstallForTheDemo},

@@ -8,9 +8,12 @@
 //       (the script zips those into the data archive).
 //   tarnwick-demo encipher SOURCE DESTINATION
 //       enciphers SOURCE into the container DESTINATION (how _setup.dat is made).
+//   tarnwick-demo single-file SETUP_FOLDER LAUNCHER OUTPUT
+//       writes the one-file setup: the launcher with the setup folder's files appended.
 #include "example_product.h"
 
 #include "cipher/myblowfish.h"
+#include "launcher/single_file_setup.h"
 #include "package/package_reader.h"
 #include "package/package_writer.h"
 
@@ -114,6 +117,15 @@ int main(int argc, char** argv) {
         const bool done = encipherInto(cipher, copy, argv[3]);
         fs::remove(copy, ec);
         return done ? 0 : fail(std::string("cannot encipher ") + argv[2]);
+    }
+    if (command == "single-file") {
+        if (argc != 5) return fail("usage: tarnwick-demo single-file SETUP_FOLDER LAUNCHER OUTPUT");
+        try {
+            writeSingleFileSetup(argv[2], argv[3], argv[4]);
+        } catch (const std::exception& e) {
+            return fail(e.what());
+        }
+        return 0;
     }
     if (command == "package") return argc == 3 ? runPackage(argv[2]) : fail("usage: tarnwick-demo package DIR");
     return runPackage(argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "tarnwick-demo");
