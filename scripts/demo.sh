@@ -8,17 +8,20 @@
 #     shortcuts;
 #  3. runs the uninstaller the way the list of installed programs does, and prints what remains.
 # Options:
+#   --unattended       instead of 2 and 3: install with the one-file setup and /S, then remove with
+#                      uninst.exe /S, no window at any moment; print both logs and the exit codes
 #   --walk             with a display (DISPLAY set): start setup.exe there and let a person walk it
 #   --update-gallery   also copy the screenshots to docs/gallery (the README's pictures)
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$ROOT"
-walk=0 gallery=0
+walk=0 gallery=0 unattended=0
 for arg in "$@"; do
   case "$arg" in
     --walk) walk=1 ;;
     --update-gallery) gallery=1 ;;
-    *) echo "usage: scripts/demo.sh [--walk] [--update-gallery]" >&2; exit 2 ;;
+    --unattended) unattended=1 ;;
+    *) echo "usage: scripts/demo.sh [--unattended | --walk] [--update-gallery]" >&2; exit 2 ;;
   esac
 done
 if [ $walk -eq 1 ] && [ -z "${DISPLAY:-}" ]; then
@@ -30,7 +33,7 @@ bash scripts/bootstrap.sh
 mkdir -p build
 echo "[demo] building"
 if ! { cmake --preset native && cmake --build build/native --target tarnwick-demo &&
-       cmake --preset win64 && cmake --build build/win64 --target setup setup_gui_driver tarnwick-notepad; } >build/demo.log 2>&1; then
+       cmake --preset win64 && cmake --build build/win64 --target setup setup_gui_driver tarnwick-notepad tarnwick-launcher; } >build/demo.log 2>&1; then
   tail -n 60 build/demo.log; exit 1
 fi
 
@@ -47,6 +50,11 @@ build/native/tools/demo/tarnwick-demo example examples/notepad build/win64/examp
 build/native/tools/demo/tarnwick-demo encipher "$WORK/data.zip" "$WORK/setup/_setup.dat"
 cp build/win64/src/app/setup.exe tools/demo/intro.jpg examples/notepad/files/readme.txt "$WORK/setup/"
 ls -l "$WORK/setup" | sed 's/^/  /'
+echo "[demo] the one-file setup: the launcher with the setup folder appended"
+build/native/tools/demo/tarnwick-demo single-file "$WORK/setup" build/win64/src/launcher/tarnwick-launcher.exe \
+  "$WORK/Tarnwick Notepad Setup.exe"
+ls -l "$WORK/Tarnwick Notepad Setup.exe" | sed 's/^/  /'
+export TARNWICK_PE_KIND=PE32+
 
 if [ $walk -eq 1 ]; then
   # The person's own display instead of the private X server: the same prefix settings otherwise.
@@ -84,10 +92,12 @@ show_state() {
     echo "    (no folder)"
   fi
   echo "  registry:"
+  # /reg:64: the demo's setup.exe is the x86_64 build; Debian's wine runs the 32-bit reg.exe,
+  # which would look under WOW6432Node.
   for key in 'HKLM\SOFTWARE\Tarnwick Notepad' 'HKCU\Software\Tarnwick Notepad' \
              'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tarnwick Notepad' \
              'HKLM\SOFTWARE\Tarnwick Samples\Tarnwick Notepad'; do
-    if out=$(wine reg query "$key" 2>/dev/null | tr -d '\r' | grep -v '^$'); then
+    if out=$(wine reg query "$key" /reg:64 2>/dev/null | tr -d '\r' | grep -v '^$'); then
       printf '%s\n' "$out" | sed 's/^/    /'
     else
       echo "    $key: (no key)"
@@ -104,6 +114,26 @@ show_state() {
   done
   [ $found -eq 1 ] || echo "    (none)"
 }
+
+if [ $unattended -eq 1 ]; then
+  echo '[demo] one command, no window: "Tarnwick Notepad Setup.exe" /S /DESKTOP /LOG=install.log'
+  code=0
+  (cd "$WORK" && wine "Tarnwick Notepad Setup.exe" /S /DESKTOP "/LOG=$(winepath -w "$WORK/install.log" 2>/dev/null)") || code=$?
+  echo "[demo] exit code $code; the log:"
+  sed 's/^/  /' "$WORK/install.log"
+  echo "[demo] installed:"
+  show_state
+  echo '[demo] removing it: "C:\Program Files\Tarnwick Notepad\uninst.exe" /S /LOG=uninstall.log'
+  code=0
+  wine 'C:\Program Files\Tarnwick Notepad\uninst.exe' /S "/LOG=$(winepath -w "$WORK/uninstall.log" 2>/dev/null)" || code=$?
+  # The copy that did the work removes uninst.exe and the folder a moment after the original ends.
+  for _ in $(seq 1 50); do [ -d "$PRODUCT_DIR" ] || break; sleep 0.1; done
+  echo "[demo] exit code $code; the log:"
+  sed 's/^/  /' "$WORK/uninstall.log"
+  echo "[demo] after the uninstallation, what remains:"
+  show_state
+  exit 0
+fi
 
 bash tests/gui/run_gui_test.sh build/win64/tests/gui/setup_gui_driver.exe "$WORK/setup/setup.exe" demo-install "$SHOTS"
 echo "[demo] installed:"

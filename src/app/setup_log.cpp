@@ -8,9 +8,16 @@ TSetupLog::~TSetupLog() { Close(); }
 
 bool TSetupLog::Open(const std::string& path, bool append) {
     Close();
-    // Append access makes every write land at the end, also with two writers.
-    file_ = CreateFileA(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                        nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (!append) {
+        HANDLE fresh = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (fresh == INVALID_HANDLE_VALUE) return false;
+        CloseHandle(fresh);
+    }
+    // Append access makes every write land at the end of the file, also while the relocated
+    // uninstaller writes into the same log: a plain write handle would overwrite its lines.
+    file_ = CreateFileA(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     return IsOpen();
 }
 

@@ -16,8 +16,8 @@ public:
     TSetupLog(const TSetupLog&) = delete;
     TSetupLog& operator=(const TSetupLog&) = delete;
 
-    // A new, empty log at path; append keeps what is there and writes behind it (the relocated
-    // uninstaller writes on into its original's log, both may have it open at once).
+    // A new, empty log at path; append keeps what is there (the relocated uninstaller writes on
+    // into its original's log; both have it open at once, every line lands at the end).
     bool Open(const std::string& path, bool append);
     bool IsOpen() const { return file_ != INVALID_HANDLE_VALUE; }
     void Write(const std::string& line);

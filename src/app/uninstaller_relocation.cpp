@@ -89,6 +89,7 @@ std::optional<TExitCode> runUninstallerCopy(const TSetupCommandLine& arguments, 
     }
     CloseHandle(readEnd);
     CloseHandle(process.hProcess);
+    log.Write("The uninstaller's copy reports exit code " + std::to_string(code));
     return static_cast<TExitCode>(code);
 }
 

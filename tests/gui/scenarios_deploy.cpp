@@ -391,15 +391,35 @@ void unattendedExample(TChecks& checks) {
     checks.check(exists(desktopLink), "the wizard made the desktop shortcut");
 
     // 2. Removed without a window, by the program the uninstall entry names.
-    const auto uninstallUnattended = [&](const std::string& label) {
-        const TWatchedRun run = runWatched(destination + "\\uninst.exe", "/S", destination);
+    const auto uninstallUnattended = [&](const std::string& label, const std::string& arguments = "/S") {
+        const TWatchedRun run = runWatched(destination + "\\uninst.exe", arguments, destination);
         checkNoWindow(checks, run, label);
         checks.equal(run.exitCode, 0L, label + " ends with 0");
         checks.check(waitNoUninstaller(), label + ": no uninst.exe is left running");
     };
-    uninstallUnattended("uninst.exe /S after the wizard");
+    const std::string uninstallLog = folder.Path() + "\\uninstall.log";
+    uninstallUnattended("uninst.exe /S after the wizard", "/S /LOG=\"" + uninstallLog + "\"");
     checks.check(nothingInstalled(destination), "no file, value or shortcut of the example is left");
     checks.check(!exists(destination), "the destination folder is gone");
+    // The original and its copy write into one log: every line whole, the copy's last words there.
+    {
+        const std::string text = readFile(uninstallLog);
+        bool whole = !text.empty();
+        for (size_t start = 0, end; start < text.size(); start = end + 2) {
+            end = text.find("\r\n", start);
+            if (end == std::string::npos) end = text.size();
+            const std::string line = text.substr(start, end - start);
+            const bool stamped = line.size() > 24 && line[4] == '-' && line[10] == ' ' && line[19] == '.';
+            if (!stamped) checks.note("not a whole line: " + line);
+            whole = whole && stamped;
+        }
+        checks.check(whole, "every line of the uninstallation's log is whole");
+        for (const std::string& expected : {std::string("uninstallation completed"),
+                                            "file removed: " + lowerCase(destination) + "\\uninst.exe",
+                                            "folder removed: " + lowerCase(destination) + "\r\n",
+                                            std::string("removal at the next restart: ")})
+            checks.check(lowerCase(text).find(expected) != std::string::npos, "the uninstallation's log has " + expected);
+    }
 
     // 3. Installed without a window, with a log: the same files, values and shortcuts.
     const std::string logPath = folder.Path() + "\\install log.txt";
