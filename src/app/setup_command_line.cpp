@@ -1,7 +1,6 @@
 #include "app/setup_command_line.h"
 
 #include <cctype>
-#include <charconv>
 
 namespace tarnwick {
 
@@ -36,9 +35,13 @@ bool parseHandlePair(std::string_view text, std::uint64_t& first, std::uint64_t&
     const std::size_t comma = text.find(',');
     if (comma == std::string_view::npos) return false;
     const auto number = [](std::string_view digits, std::uint64_t& out) {
-        if (digits.empty()) return false;
-        const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), out);
-        return error == std::errc() && end == digits.data() + digits.size();
+        if (digits.empty() || digits.size() > 19) return false; // 19 digits always fit 64 bits
+        out = 0;
+        for (const char c : digits) {
+            if (c < '0' || c > '9') return false;
+            out = out * 10 + static_cast<std::uint64_t>(c - '0');
+        }
+        return true;
     };
     return number(text.substr(0, comma), first) && number(text.substr(comma + 1), second);
 }

@@ -1,6 +1,5 @@
 #include "app/setup_log.h"
 
-#include <cstdio>
 
 namespace tarnwick {
 
@@ -26,8 +25,9 @@ void TSetupLog::Write(const std::string& line) {
     SYSTEMTIME now;
     GetLocalTime(&now);
     char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u ", now.wYear, now.wMonth, now.wDay,
-                  now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+    // wsprintf: user32 has it anyway; the C runtime's printf family would add its own formatter.
+    wsprintfA(stamp, "%04u-%02u-%02u %02u:%02u:%02u.%03u ", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+              now.wSecond, now.wMilliseconds);
     std::string text = stamp + line;
     // A message of several lines stays one entry: its line breaks become " | ".
     for (std::size_t at; (at = text.find('\n')) != std::string::npos;) text.replace(at, 1, " | ");

@@ -1,7 +1,6 @@
 // The exception message: table text, optional component name, five-digit native code.
 #include "zip/zaexcept.h"
 
-#include <cstdio>
 
 #include "core/component.h"
 #include "zip/zaconst.h"
@@ -52,11 +51,10 @@ EZAException::EZAException(int nativeCode, std::initializer_list<TZAFormatArg> a
 std::string EZAException::buildMessage(int nativeCode, const std::string& text, const TComponent* component) {
     std::string message = text;
     if (component != nullptr && !component->Name.empty()) message = component->Name + ": " + text;
-    char code[32];
-    std::snprintf(code, sizeof code, "%5d", nativeCode);
-    for (char* p = code; *p != '\0'; ++p) {
-        if (*p == ' ') *p = '0';
-    }
+    // "%5d" with its blanks turned into zeros; without printf, whose MinGW formatter and its
+    // floating-point conversions would otherwise be linked into every program for this line.
+    std::string code = std::to_string(nativeCode);
+    if (code.size() < 5) code.insert(0, 5 - code.size(), '0');
     return message + " - Native error: " + code;
 }
 
