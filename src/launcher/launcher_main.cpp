@@ -57,7 +57,37 @@ bool isUnattended(const std::string& arguments) {
     return false;
 }
 
-void report(bool unattended, const std::string& text) {
+// The path of /LOG=<path> (quotes around the path or the whole switch allowed), or empty.
+std::string logPathOf(const std::string& arguments) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const bool quoted = arguments[i] == '"';
+        const std::size_t at = quoted ? i + 1 : i;
+        if ((i > 0 && arguments[i - 1] != ' ' && arguments[i - 1] != '\t') || arguments.size() < at + 5) continue;
+        std::string name = arguments.substr(at, 5);
+        for (char& c : name) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+        if (name != "/LOG=") continue;
+        std::size_t start = at + 5;
+        const bool pathQuoted = !quoted && start < arguments.size() && arguments[start] == '"';
+        if (pathQuoted) ++start;
+        const std::size_t end = quoted || pathQuoted ? arguments.find('"', start) : arguments.find_first_of(" \t", start);
+        return arguments.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    }
+    return {};
+}
+
+// The launcher's failures go where setup's would: a message box in the wizard, and the log
+// that /LOG= names (appended; setup has not written it yet or has finished with it).
+void report(bool unattended, const std::string& logPath, const std::string& text) {
+    if (!logPath.empty()) {
+        HANDLE log = CreateFileA(logPath.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (log != INVALID_HANDLE_VALUE) {
+            const std::string line = "Launcher: " + text + " Exit code: 1 (setup could not start)\r\n";
+            DWORD written = 0;
+            WriteFile(log, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+            CloseHandle(log);
+        }
+    }
     if (!unattended) MessageBoxA(nullptr, text.c_str(), "Tarnwick Setup", MB_OK | MB_ICONSTOP);
 }
 
@@ -119,7 +149,7 @@ void removeFolderSoon(const std::string& folder) {
     }
 }
 
-int runSetup(const std::string& folder, const std::string& arguments, bool unattended) {
+int runSetup(const std::string& folder, const std::string& arguments, bool unattended, const std::string& logPath) {
     char self[MAX_PATH * 2] = "";
     GetModuleFileNameA(nullptr, self, sizeof self);
     try {
@@ -130,7 +160,7 @@ int runSetup(const std::string& folder, const std::string& arguments, bool unatt
         archive.ExtractFiles("*", 63, "");
         archive.CloseArchive();
     } catch (const std::exception& e) {
-        report(unattended, std::string("This setup program is damaged: ") + e.what());
+        report(unattended, logPath, std::string("This setup program is damaged: ") + e.what());
         return kCouldNotStart;
     }
     const std::string setup = folder + "\\setup.exe";
@@ -140,7 +170,7 @@ int runSetup(const std::string& folder, const std::string& arguments, bool unatt
     PROCESS_INFORMATION process{};
     if (!CreateProcessA(setup.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
                         &startup, &process)) {
-        report(unattended, "Setup could not be started from " + setup + " (error " + std::to_string(GetLastError()) + ").");
+        report(unattended, logPath, "Setup could not be started from " + setup + " (error " + std::to_string(GetLastError()) + ").");
         return kCouldNotStart;
     }
     CloseHandle(process.hThread);
@@ -158,12 +188,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     restrictDllSearchToSystemFolder();
     const std::string arguments = argumentsOf(GetCommandLineA());
     const bool unattended = isUnattended(arguments);
+    const std::string logPath = logPathOf(arguments);
     const std::string folder = createPrivateFolder();
     if (folder.empty()) {
-        report(unattended, "Setup could not make a private temporary folder (error " + std::to_string(GetLastError()) + ").");
+        report(unattended, logPath, "Setup could not make a private temporary folder (error " + std::to_string(GetLastError()) + ").");
         return kCouldNotStart;
     }
-    const int code = runSetup(folder, arguments, unattended);
+    const int code = runSetup(folder, arguments, unattended, logPath);
     removeFolderSoon(folder);
     return code;
 }

@@ -595,6 +595,33 @@ void singleFileExample(TChecks& checks) {
         if (w.open(std::string(kProduct) + " Setup")) w.exitSetup();
     }
     checks.equal(launcherFolders(), foldersBefore, "no launcher folder is left behind");
+
+    // A one-file setup cut short (an interrupted download): its archive cannot be opened.
+    const std::string cut = folder.Path() + "\\cut setup.exe";
+    const std::string whole = readFile(program);
+    if (FILE* f = std::fopen(cut.c_str(), "wb")) {
+        std::fwrite(whole.data(), 1, whole.size() - 4000, f);
+        std::fclose(f);
+    }
+    const std::string log = folder.Path() + "\\cut.log";
+    {
+        const TWatchedRun run = runWatched(cut, "/S \"/LOG=" + log + "\"", folder.Path());
+        checkNoWindow(checks, run, "a damaged one-file setup with /S");
+        checks.equal(run.exitCode, 1L, "a damaged one-file setup ends with 1 (could not start)");
+    }
+    checks.check(readFile(log).find("Launcher: This setup program is damaged: ") != std::string::npos,
+                 "the log says why");
+    {
+        TProcess setup;
+        setup.Start(cut, "", folder.Path());
+        HWND box = waitWindow(setup.Pid(), "#32770", "Tarnwick Setup");
+        if (checks.check(box != nullptr, "in the wizard, a message says so")) {
+            checks.check(dialogText(box).rfind("This setup program is damaged: ", 0) == 0, "the message");
+            click(checks, GetDlgItem(box, IDOK), "OK");
+        }
+        checks.equal(setup.WaitExit(), 1L, "and the launcher ends with 1");
+    }
+    checks.equal(launcherFolders(), foldersBefore, "no launcher folder is left behind by a damaged one");
     CoUninitialize();
 }
 
