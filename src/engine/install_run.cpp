@@ -321,6 +321,8 @@ void TInstallation::registerUninstaller() {
     writeLoggedString(entry, "DisplayName", state_.productName);
     // Quoted: unquoted, a path with blanks lets Windows try a program at a shorter prefix of it.
     writeLoggedString(entry, "UninstallString", "\"" + state_.destinationFolder + "\\uninst.exe\" -uninstall");
+    // What deployment tools and the list of installed programs run to remove it without a window.
+    writeLoggedString(entry, "QuietUninstallString", "\"" + state_.destinationFolder + "\\uninst.exe\" /S");
     copyLogged(state_.setupFolder + "\\setup.exe", state_.destinationFolder + "\\uninst.exe");
     copyLogged(state_.setupFolder + "\\_setup.pkg", state_.destinationFolder + "\\_setup.pkg");
 }

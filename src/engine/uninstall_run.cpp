@@ -62,6 +62,7 @@ void removeUninstallEntry(TRegistryAccess& registry, TRunHost& host, const TRunS
     if (registry.OpenKey(entry)) {
         deleteLoggedValue(registry, host, entry, "DisplayName");
         deleteLoggedValue(registry, host, entry, "UninstallString");
+        deleteLoggedValue(registry, host, entry, "QuietUninstallString");
     }
     registry.OpenKey(kUninstallKey);
     deleteLoggedKey(registry, host, kUninstallKey, state.productName);

@@ -171,6 +171,8 @@ void installAndUninstall(TChecks& checks) {
          REG_SZ, product + std::string(1, '\0')},
         {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + product, "UninstallString",
          REG_SZ, "\"" + destination + "\\uninst.exe\" -uninstall" + std::string(1, '\0')},
+        {HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + product, "QuietUninstallString",
+         REG_SZ, "\"" + destination + "\\uninst.exe\" /S" + std::string(1, '\0')},
         {HKEY_LOCAL_MACHINE, "SOFTWARE\\" + publisher + "\\" + product, "Company", REG_SZ, std::string("Example Ltd.\0", 13)},
         {HKEY_LOCAL_MACHINE, "SOFTWARE\\" + publisher + "\\" + product, "Name", REG_SZ, std::string("Ann Example\0", 12)},
         {HKEY_LOCAL_MACHINE, "SOFTWARE\\" + publisher + "\\" + product, "Program Folder", REG_SZ,

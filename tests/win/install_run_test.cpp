@@ -178,6 +178,7 @@ TEST_F(InstallRunTest, InstallsFilesRegistryShortcutsAndTheUninstaller) {
     const std::string entry = std::string(kUninstallKey) + "\\" + state_.productName;
     EXPECT_EQ(regString(HKEY_LOCAL_MACHINE, entry, "DisplayName"), state_.productName);
     EXPECT_EQ(regString(HKEY_LOCAL_MACHINE, entry, "UninstallString"), "\"" + dest + "\\uninst.exe\" -uninstall");
+    EXPECT_EQ(regString(HKEY_LOCAL_MACHINE, entry, "QuietUninstallString"), "\"" + dest + "\\uninst.exe\" /S");
     EXPECT_EQ(readFile(dest + "\\uninst.exe"), "setup program");
     EXPECT_EQ(readFile(dest + "\\_setup.pkg"), "enciphered package");
 

@@ -84,6 +84,7 @@ protected:
         ASSERT_TRUE(reg.CreateKey(std::string(kUninstallKey) + "\\" + state_.productName));
         reg.WriteString("DisplayName", state_.productName);
         reg.WriteString("UninstallString", "\"" + state_.destinationFolder + "\\uninst.exe\" -uninstall");
+        reg.WriteString("QuietUninstallString", "\"" + state_.destinationFolder + "\\uninst.exe\" /S");
         ASSERT_TRUE(reg.CreateKey(productKeyPath(state_)));
         reg.WriteString("Company", "Co");
         reg.WriteString("Name", "Me");
