@@ -42,11 +42,13 @@ int finish(TExitCode code) {
 // Everything between the command line and the exit code.
 TExitCode runSetup(const std::string& program) {
     TSetupCommandLine& arguments = SetupArguments;
+    const std::vector<std::string> problems = arguments.problems();
     if (arguments.silent) {
-        const std::vector<std::string> problems = arguments.problems();
         for (const std::string& problem : problems) SetupLog().Write("Bad command line: " + problem);
         if (!problems.empty()) return ecBadCommandLine;
     }
+    // The wizard goes on as it always did; the log still says what it did not understand.
+    for (const std::string& problem : problems) SetupLog().Write("Ignored by the wizard: " + problem);
     if (shouldRelocateUninstaller(arguments, program)) {
         if (!arguments.silent && !askToUninstall()) {
             SetupLog().Write("The user answered No to the uninstall question");
