@@ -230,17 +230,16 @@ int inspectSetup(const std::string& target, const fs::path& extractTo, std::ostr
             out << '\n';
             if (!extractTo.empty() && n) {
                 const fs::path file = extractTo / "items" / item.FileName;
-                TZAFileStream stream(file.string(), 0xFFFF); // created (fmCreate)
-                archiver.ExtractToStream(item.FileName, &stream);
+                {
+                    TZAFileStream stream(file.string(), 0xFFFF); // created (fmCreate)
+                    archiver.ExtractToStream(item.FileName, &stream);
+                }
+                // The item's time goes back on the file, so building again gives the same archive.
+                if (!setFileTime(file, unixTimeOfDos(item.LastModFileDate, item.LastModFileTime)))
+                    err << "tarnwick-pack: cannot set the time of " << file.string() << '\n';
             }
         }
         archiver.CloseArchive();
-        if (!extractTo.empty())
-            for (int i = 0; i < entries.GetCount(); ++i) {
-                const TDirItem& item = *entries.GetItemPtr(i);
-                if (itemNumberOf(item.FileName))
-                    setFileTime(extractTo / "items" / item.FileName, unixTimeOfDos(item.LastModFileDate, item.LastModFileTime));
-            }
     } catch (const std::exception& e) {
         err << "tarnwick-pack: " << (dir / "_setup.dat").string() << ": " << e.what() << '\n';
         status = 1;
