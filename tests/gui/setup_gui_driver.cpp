@@ -25,6 +25,7 @@ const std::map<std::string, std::function<void(TChecks&)>> kScenarios = {
     {"install", installPackedAndUninstall},
     {"install-handmade", installAndUninstall},
     {"failures", installationFailures},
+    {"planting", plantedDllsStayUnloaded},
     {"demo-install", installForTheDemo},
     {"demo-uninstall", uninstallForTheDemo},
 };
