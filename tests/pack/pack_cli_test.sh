@@ -128,6 +128,26 @@ grep -q "^main        = '\[INSTALLDIR\]\\\\tiny.exe'" "$W/Tiny Tool/tarnwick.tom
 "$pack" build "$W/Tiny Tool/tarnwick.toml" -o "$W/tiny-setup" >/dev/null 2>"$W/init.log" || fail "init's manifest does not build: $(cat "$W/init.log")"
 "$pack" init "$W/Tiny Tool" >/dev/null 2>&1 && fail "init replaced an existing manifest without --force"
 
+# --- the README's manifest builds, without a warning, over the files it names
+readme=$(dirname "$0")/../../README.md
+mkdir -p "$W/readme/build/release/tests" "$W/readme/art"
+sed -n '/^```toml$/,/^```$/p' "$readme" | sed '1d;$d' > "$W/readme/tarnwick.toml"
+make_pe 8664 "$W/readme/build/release/notepad.exe"
+printf 'pdb' > "$W/readme/build/release/notepad.pdb"
+printf 'test' > "$W/readme/build/release/tests/t.txt"
+printf 'license' > "$W/readme/LICENSE"
+printf 'read me' > "$W/readme/README.txt"
+cp "$W/p/art/intro.jpg" "$W/readme/art/intro.jpg"
+"$pack" build "$W/readme/tarnwick.toml" -o "$W/readme-setup" --warnings-as-errors >/dev/null 2>"$W/readme.log" ||
+  fail "the README's manifest does not build: $(cat "$W/readme.log")"
+
+# --- so does the example product's, with its program where the demo puts it
+cp -r "$(dirname "$0")/../../examples/notepad" "$W/notepad"
+mkdir -p "$W/notepad/bin"
+make_pe 8664 "$W/notepad/bin/notepad.exe"
+"$pack" build "$W/notepad/tarnwick.toml" -o "$W/notepad-setup" --warnings-as-errors >/dev/null 2>"$W/notepad.log" ||
+  fail "examples/notepad/tarnwick.toml does not build: $(cat "$W/notepad.log")"
+
 # --- usage and exit codes
 "$pack" >/dev/null 2>&1; [ $? -eq 2 ] || fail "no command: not 2"
 "$pack" build "$W/p/tarnwick.toml" >/dev/null 2>&1; [ $? -eq 2 ] || fail "no -o: not 2"
