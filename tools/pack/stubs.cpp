@@ -1,5 +1,6 @@
 #include "stubs.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -39,7 +40,11 @@ std::vector<fs::path> stubCandidates(TArch arch, const fs::path& self) {
         out.push_back(fs::path(dir) / archName(arch) / "setup.exe");
     if (!self.empty()) out.push_back(self.parent_path().parent_path() / "share" / "tarnwick" / archName(arch) / "setup.exe");
 #ifdef TARNWICK_BUILD_TREE
-    out.push_back(fs::path(TARNWICK_BUILD_TREE) / (arch == TArch::x64 ? "win64" : "win32") / "src" / "app" / "setup.exe");
+    // Only a packager run from the build tree falls back to the stubs built beside it; an installed
+    // one must not quietly take whatever a development tree holds.
+    const fs::path tree = TARNWICK_BUILD_TREE;
+    if (std::mismatch(tree.begin(), tree.end(), self.begin(), self.end()).first == tree.end())
+        out.push_back(tree / (arch == TArch::x64 ? "win64" : "win32") / "src" / "app" / "setup.exe");
 #endif
     return out;
 }
