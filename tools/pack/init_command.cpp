@@ -94,7 +94,8 @@ int writeStarterManifest(const fs::path& dir, bool force, std::ostream& out, std
     for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         std::string extension = it->path().extension().string();
         std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) { return std::tolower(c); });
-        if (it->is_regular_file() && extension == ".exe") programs.push_back(fs::relative(it->path(), dir).generic_string());
+        std::error_code fileError;
+        if (it->is_regular_file(fileError) && extension == ".exe") programs.push_back(fs::relative(it->path(), dir).generic_string());
     }
     std::sort(programs.begin(), programs.end());
     // A program at the top wins over programs in subfolders (tools, redistributables).

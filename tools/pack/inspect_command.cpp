@@ -224,7 +224,8 @@ int inspectSetup(const std::string& target, const fs::path& extractTo, std::ostr
                           item.Crc32);
             out << line;
             const std::optional<std::int32_t> n = itemNumberOf(item.FileName);
-            const std::vector<std::string>& paths = n ? users[*n] : users[-2];
+            static const std::vector<std::string> none;
+            const std::vector<std::string>& paths = n && users.contains(*n) ? users.at(*n) : none;
             for (std::size_t k = 0; k < paths.size(); ++k) out << (k == 0 ? "  " : ", ") << paths[k];
             if (paths.empty()) out << "  (not installed)";
             out << '\n';

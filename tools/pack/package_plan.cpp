@@ -25,6 +25,7 @@ constexpr std::size_t kMaxText = kPackageTextSize - 1; // the field's last byte 
 // "C:\ProgramData\Microsoft\Windows\Start Menu\Programs": the usual Programs menu folder.
 constexpr std::size_t kProgramsFolderLength = 52;
 constexpr std::size_t kMaxPath = 259;
+constexpr std::size_t kLongDestination = 200;
 
 std::string upper(std::string s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -183,19 +184,7 @@ private:
         if (p.name.present) {
             if (auto name = ansi(p.name, "product name")) {
                 h.productName = *name;
-                static const std::string forbidden = "\\/:*?\"<>|";
-                productNameOk_ = true;
-                if (name->empty())
-                    productNameOk_ = false, d_.error(p.name.pos, "product name is empty");
-                else if (name->find_first_of(forbidden) != std::string::npos)
-                    productNameOk_ = false, d_.error(p.name.pos, "product name " + inQuotes(p.name.value) +
-                                             " cannot contain \\ / : * ? \" < > | (it names a registry key and a shortcut)");
-                else if (name->size() > 255)
-                    productNameOk_ = false, d_.error(p.name.pos, "product name is " + std::to_string(name->size()) +
-                                             " characters; a registry key name holds at most 255");
-                else if (name->back() == '.' || name->back() == ' ')
-                    productNameOk_ = false,
-                    d_.error(p.name.pos, "product name cannot end with a dot or a space (it names a shortcut file)");
+                productNameOk_ = checkProductName(*name, p.name);
             }
         }
         if (p.publisher.present) {
@@ -245,6 +234,24 @@ private:
         if (!plan_.picture.empty()) checkPicture(p.picture);
         std::string readmeName;
         plan_.readme = sideFile(p.readme, "readme", readmeName);
+    }
+
+    // The product name names a registry key and a shortcut file: both rules apply.
+    bool checkProductName(const std::string& name, const TText& t) {
+        static const std::string forbidden = "\\/:*?\"<>|";
+        if (name.empty()) {
+            d_.error(t.pos, "product name is empty");
+        } else if (name.find_first_of(forbidden) != std::string::npos) {
+            d_.error(t.pos, "product name " + inQuotes(t.value) +
+                                " cannot contain \\ / : * ? \" < > | (it names a registry key and a shortcut)");
+        } else if (name.size() > 255) {
+            d_.error(t.pos, "product name is " + std::to_string(name.size()) + " characters; a registry key name holds at most 255");
+        } else if (name.back() == '.' || name.back() == ' ') {
+            d_.error(t.pos, "product name cannot end with a dot or a space (it names a shortcut file)");
+        } else {
+            return true;
+        }
+        return false;
     }
 
     // A file copied beside setup.exe (the picture, the read-me); its name goes in name.
@@ -422,6 +429,10 @@ private:
 
     void addFile(const std::string& dest, const fs::path& source, const std::string& label, TSourcePos pos) {
         fitsField(dest, pos, "destination " + inQuotes(ansiToUtf8(dest)));
+        // The placeholder usually grows by 20 to 60 characters when it is expanded.
+        if (dest.size() > kLongDestination && dest.size() <= kMaxText)
+            d_.warning(pos, inQuotes(ansiToUtf8(dest)) + " is " + std::to_string(dest.size()) +
+                                " characters before expansion; Windows paths stop at 260");
         installed_.push_back({dest, source, label, pos, false});
     }
 

@@ -76,7 +76,9 @@ int verifySetupFolder(const fs::path& dir, std::ostream& out) {
             const TFileRecord& r = loaded.package.files[i];
             const std::string where = "_setup.pkg: file record " + std::to_string(i + 1) + " (" + r.path + ")";
             if (r.type == frFolder) {
-                hasInstallDir = hasInstallDir || r.path == "[INSTALLDIR]";
+                std::string folded = r.path;
+                for (char& c : folded) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+                hasInstallDir = hasInstallDir || folded == "[INSTALLDIR]";
             } else if (r.type == frFile) {
                 if (r.itemNumber != kUntrackedItem && (r.itemNumber < 1 || r.itemNumber > h.itemCount))
                     fault(where + ": item " + std::to_string(r.itemNumber) + " is not between 1 and " + std::to_string(h.itemCount));

@@ -113,6 +113,9 @@ const TFaultCase kCases[] = {
      "picture 'art/intro.png' is a PNG; setup shows JPEG or BMP"},
     {"HKEY_LOCAL_MACHINE outside SOFTWARE", "", "[[registry]]\nkey = 'HKLM\\SYSTEM\\X'\n", 11, 7,
      "'HKEY_LOCAL_MACHINE\\SYSTEM\\X' is outside HKEY_LOCAL_MACHINE\\SOFTWARE", TSeverity::warning},
+    {"destination near Windows' path limit", "",
+     "[[files]]\nsource = 'LICENSE'\nto = '[INSTALLDIR]\\" + std::string(200, 'f') + "'\n", 10, 1,
+     "characters before expansion; Windows paths stop at 260", TSeverity::warning},
 };
 
 class ManifestFaults : public ::testing::TestWithParam<TFaultCase> {};

@@ -115,6 +115,22 @@ TEST(PackagePlan, WithoutAnyFilesThereIsStillTheDestinationFolderRecord) {
     EXPECT_EQ(plan.package.header.mainItemNumber, 0);
 }
 
+TEST(PackagePlan, TheMainProgramKeepsAnItemOfItsOwnWhenItsSourceIsInstalledTwice) {
+    TProductFolder product("main-item");
+    // Setup takes the main program's path from the last file record using the main item: shared,
+    // the copy under tools\ would become the main program.
+    const std::string text = "[product]\nname='P'\npublisher='Q'\ndestination='[PROGRAMFILES]\\P'\n"
+                             "main='[INSTALLDIR]\\prog.exe'\n"
+                             "[[files]]\nsource='app/prog.exe'\nto='[INSTALLDIR]'\n"
+                             "[[files]]\nsource='app/prog.exe'\nto='[INSTALLDIR]\\tools'\n";
+    TDiagnostics d;
+    const TBuildPlan plan = planOf(product, text, d);
+    ASSERT_FALSE(d.hasErrors());
+    EXPECT_EQ(plan.package.header.itemCount, 2);
+    EXPECT_EQ(plan.package.header.mainItemNumber, 1);
+    EXPECT_EQ(plan.package.files.back(), (TFileRecord{frFile, 2, "[INSTALLDIR]\\tools\\prog.exe"}));
+}
+
 struct TMaskCase {
     const char* mask;
     const char* path;
