@@ -289,6 +289,33 @@ private:
                             "; setup shows JPEG or BMP");
     }
 
+    // How an existing source is spelled on disk when its letter case differs from what was written
+    // (on Windows and macOS it is found either way); empty when it is the same.
+    std::string spellingOnDisk(const std::string& written) {
+        fs::path walked = m_.baseDir;
+        fs::path spelled;
+        bool differs = false;
+        for (const fs::path& part : fs::path(written)) {
+            const std::string name = part.string();
+            std::string actual = name;
+            if (name != "." && name != ".." && !part.has_root_path()) {
+                std::error_code ec;
+                for (fs::directory_iterator it(walked, ec), end; !ec && it != end; it.increment(ec)) {
+                    const std::string candidate = it->path().filename().string();
+                    if (candidate == name) {
+                        actual = name;
+                        break;
+                    }
+                    if (upper(candidate) == upper(name)) actual = candidate;
+                }
+            }
+            differs = differs || actual != name;
+            walked /= actual;
+            spelled /= actual;
+        }
+        return differs ? spelled.generic_string() : std::string();
+    }
+
     // ", did you mean ..." for a missing source, from the names in its parent folder.
     std::string nearSource(const std::string& written) {
         const fs::path path = m_.baseDir / fs::path(written);
@@ -319,6 +346,11 @@ private:
         if (!fs::exists(status)) {
             d_.error(e.source.pos, "source " + inQuotes(e.source.value) + " does not exist (looked for " + source.string() + ")" +
                                        nearSource(e.source.value));
+            return;
+        }
+        if (const std::string onDisk = spellingOnDisk(e.source.value); !onDisk.empty()) {
+            d_.error(e.source.pos, "source " + inQuotes(e.source.value) + " is spelled " + inQuotes(onDisk) +
+                                       " on disk; the letter case must match, or the manifest breaks on a case-sensitive system");
             return;
         }
         if (fs::is_directory(status)) {

@@ -49,7 +49,7 @@ const TFaultCase kCases[] = {
     {"missing source, near name", "", "[[files]]\nsource = 'app/redme.txt'\nto = '[INSTALLDIR]\\x'\n", 11, 10,
      "source 'app/redme.txt' does not exist (looked for"},
     {"missing source, letter case", "", "[[files]]\nsource = 'app/README.txt'\nto = '[INSTALLDIR]\\x'\n", 11, 10,
-     "'app/readme.txt' differs only in letter case"},
+     "letter case"},
     {"missing picture", "picture = 'art/intro.gif'", "", 5, 11, "picture 'art/intro.gif' does not exist"},
     {"rename on a folder", "", "[[files]]\nsource = 'app/docs'\nto = '[INSTALLDIR]\\x'\nrename = 'y'\n", 13, 10,
      "'rename' applies to a single file, but 'app/docs' is a folder"},
