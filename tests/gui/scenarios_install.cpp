@@ -427,7 +427,9 @@ void installPackedAndUninstall(TChecks& checks) {
     const std::string setupFolder = work + "\\setup";
     TProcess pack;
     checks.check(pack.Start(unixToWine(TARNWICK_PACK_EXE),
-                            "build \"" + work + "\\tarnwick.toml\" -o \"" + setupFolder + "\" --stub \"" + gSetupExe + "\"", work),
+                            "build \"" + work + "\\tarnwick.toml\" -o \"" + setupFolder + "\" --stub \"" + gSetupExe + "\" --arch " +
+                                (sizeof(void*) == 8 ? "x64" : "x86"),
+                            work),
                  "tarnwick-pack.exe starts");
     if (!checks.equal(pack.WaitExit(120000), 0L, "tarnwick-pack.exe builds the setup folder")) return;
 
