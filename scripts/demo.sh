@@ -90,7 +90,7 @@ show_state() {
   for key in 'HKLM\SOFTWARE\Tarnwick Notepad' 'HKCU\Software\Tarnwick Notepad' \
              'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tarnwick Notepad' \
              'HKLM\SOFTWARE\Tarnwick Samples\Tarnwick Notepad'; do
-    if out=$(wine reg query "$key" 2>/dev/null | tr -d '\r' | grep -v '^$'); then
+    if out=$(wine reg query "$key" /reg:64 2>/dev/null | tr -d '\r' | grep -v '^$'); then
       printf '%s\n' "$out" | sed 's/^/    /'
     else
       echo "    $key: (no key)"
@@ -108,6 +108,8 @@ show_state() {
   [ $found -eq 1 ] || echo "    (none)"
 }
 
+# The Windows programs here are the win64 build's.
+export TARNWICK_PE_KIND=PE32+
 bash tests/gui/run_gui_test.sh build/win64/tests/gui/setup_gui_driver.exe "$WORK/setup/setup.exe" demo-install "$SHOTS"
 echo "[demo] installed:"
 show_state

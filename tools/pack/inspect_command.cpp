@@ -148,7 +148,7 @@ std::string manifestForPackage(const TPackage& p, bool hasReadme) {
             keysWritten.insert(key);
             m << "\n[[registry]]\nkey  = " << text(parentOf(r.keyPath)) << "\nname = "
               << text(r.keyPath.substr(r.keyPath.rfind('\\') + 1)) << '\n';
-            if (r.valueKind != rvString) m << "kind = \"" << kindWord(r.valueKind) << "\"\n";
+            if (r.valueKind != rvString) m << "kind = '" << kindWord(r.valueKind) << "'\n";
             if (r.valueKind == rvNumber)
                 m << "data = " << r.data << '\n';
             else
