@@ -39,6 +39,38 @@ std::vector<unsigned char> readWhole(const TPlannedItem& item) {
     return bytes;
 }
 
+std::size_t deflatedSize(const unsigned char* data, std::size_t size, int level, std::vector<unsigned char>& out) {
+    z_stream z{};
+    if (deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        throw EArchiveError("zlib cannot start deflating");
+    out.resize(deflateBound(&z, static_cast<uLong>(size)));
+    z.next_in = const_cast<unsigned char*>(data);
+    z.avail_in = static_cast<uInt>(size);
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    const int r = deflate(&z, Z_FINISH);
+    const std::size_t produced = z.total_out;
+    deflateEnd(&z);
+    if (r != Z_STREAM_END) throw EArchiveError("zlib failed to deflate");
+    return produced;
+}
+
+// Products carry much that is compressed already (pictures, media, archives), and deflating it
+// only to store it costs as much as deflating text. A large item is stored at once when samples
+// from its start, middle and end each shrink by less than 2% under the fastest level; one
+// compressible sample is enough to deflate the whole item. Decided from the bytes alone, so the
+// output stays the same on every run.
+constexpr std::size_t kSample = 32 * 1024;
+constexpr std::size_t kProbeFrom = 8 * kSample;
+
+bool looksIncompressible(const std::vector<unsigned char>& raw) {
+    if (raw.size() < kProbeFrom) return false;
+    std::vector<unsigned char> out;
+    for (const std::size_t at : {std::size_t(0), raw.size() / 2 - kSample / 2, raw.size() - kSample})
+        if (deflatedSize(raw.data() + at, kSample, 1, out) < kSample * 98 / 100) return false;
+    return true;
+}
+
 TCompressedItem compressItem(const TPlannedItem& item, int level) {
     TCompressedItem out;
     out.written.name = std::to_string(item.number) + ".twi";
@@ -47,19 +79,9 @@ TCompressedItem compressItem(const TPlannedItem& item, int level) {
     std::vector<unsigned char> raw = readWhole(item);
     if (raw.size() >= kZipLimit) throw EArchiveError(item.source.string() + " is 4 GiB or larger; the data archive holds smaller files only");
     out.written.crc = static_cast<std::uint32_t>(crc32(0L, raw.data(), static_cast<uInt>(raw.size())));
-    if (level > 0 && !raw.empty()) {
-        z_stream z{};
-        if (deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-            throw EArchiveError("zlib cannot start deflating");
-        std::vector<unsigned char> packed(deflateBound(&z, static_cast<uLong>(raw.size())));
-        z.next_in = raw.data();
-        z.avail_in = static_cast<uInt>(raw.size());
-        z.next_out = packed.data();
-        z.avail_out = static_cast<uInt>(packed.size());
-        const int r = deflate(&z, Z_FINISH);
-        const std::size_t packedSize = z.total_out;
-        deflateEnd(&z);
-        if (r != Z_STREAM_END) throw EArchiveError("zlib failed to deflate " + item.source.string());
+    if (level > 0 && !raw.empty() && !looksIncompressible(raw)) {
+        std::vector<unsigned char> packed;
+        const std::size_t packedSize = deflatedSize(raw.data(), raw.size(), level, packed);
         if (packedSize < raw.size()) {
             packed.resize(packedSize);
             out.data = std::move(packed);

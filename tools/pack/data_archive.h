@@ -1,7 +1,8 @@
 // The data archive: a plain ZIP of the numbered items ("1.twi", "2.twi", ...), in number order,
 // written the same way every time: deflated by zlib at the chosen level (stored when deflating
-// does not make an item smaller), times from the items' source files in UTC, no extra fields, no
-// comments, attributes "archive" only. Items are compressed on several threads and written in
+// does not make an item smaller, or when samples of a large item show it is compressed already),
+// times from the items' source files in UTC, no extra fields, no comments, attributes "archive"
+// only. Items are compressed on several threads and written in
 // order, so the bytes do not depend on the number of threads.
 //
 // Limits: no ZIP64 (fewer than 65,536 items, each item and the archive below 4 GiB); each item

@@ -78,6 +78,24 @@ TEST(DataArchive, ItemsReadBackIntactThroughTheArchiveComponentStoredWhenDeflate
     archiver.CloseArchive();
 }
 
+TEST(DataArchive, ALargeItemIsStoredUnreadOnlyWhenStartMiddleAndEndAreAllCompressedAlready) {
+    TProductFolder product("incompressible");
+    std::string text;
+    while (text.size() < 200000) text += "a line of text that deflates well " + std::to_string(text.size()) + "\n";
+    const std::string random = noise(400000, 7);
+    // Random at the start and the end, text in the middle; text, then random; all random.
+    const auto items = itemsOf(product.root() / "in", {{"middle", random.substr(0, 150000) + text + random.substr(0, 150000)},
+                                                       {"tail", text + random},
+                                                       {"random", random}});
+    TMemorySink sink;
+    const std::vector<TWrittenItem> written = writeDataArchive(items, sink, {6, 1, nullptr});
+    EXPECT_EQ(written[0].method, 8);
+    EXPECT_LT(written[0].compressedSize, 300000 + text.size() / 2);
+    EXPECT_EQ(written[1].method, 8);
+    EXPECT_EQ(written[2].method, 0);
+    EXPECT_EQ(written[2].compressedSize, random.size());
+}
+
 TEST(DataArchive, TheBytesDoNotDependOnTheNumberOfThreadsOrTheLevelZeroStoresEverything) {
     TProductFolder product("threads");
     std::vector<std::pair<std::string, std::string>> files;
