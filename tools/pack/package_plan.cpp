@@ -94,6 +94,7 @@ public:
         for (const TRegistryEntry& e : m_.registry) planRegistry(e);
         for (const TShortcutEntry& e : m_.shortcuts) planShortcut(e);
         planUninstallEntry();
+        checkFilesAgainstFolders();
         assemble();
         return std::move(plan_);
     }
@@ -221,6 +222,7 @@ private:
                     d_.error(p.startMenu.pos, "start_menu " + inQuotes(p.startMenu.value) + ": " + *fault +
                                                   " (it is one folder in the Programs menu)");
                 h.programFolderName = *folder;
+                fitsField(*folder, p.startMenu.pos, "start_menu");
             }
         }
         if (productNameOk_) {
@@ -752,6 +754,21 @@ private:
             const std::string key = kUninstallKeyBase + plan_.package.header.productName;
             fitsField(key + "\\InstallLocation", m_.product.name.pos, "the uninstall entry's key (with the product name)");
         }
+    }
+
+    // A file installed where a folder must be: a [[folders]] entry, an empty source folder or the
+    // folder of another installed file. Windows cannot have both.
+    void checkFilesAgainstFolders() {
+        std::map<std::string, std::string> folders = folders_;
+        for (const TInstalledFile& f : installed_)
+            for (std::string folder = f.destination; folder.rfind('\\') != std::string::npos;) {
+                folder.resize(folder.rfind('\\'));
+                folders.emplace(foldAnsiCase(folder), folder);
+            }
+        for (const TInstalledFile& f : installed_)
+            if (folders.contains(foldAnsiCase(f.destination)))
+                d_.error(f.pos, inQuotes(f.sourceLabel) + " is installed as " + inQuotes(ansiToUtf8(f.destination)) +
+                                    ", which is also a folder of this package");
     }
 
     // ---- assembly ---------------------------------------------------------------------------

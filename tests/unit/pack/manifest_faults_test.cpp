@@ -113,6 +113,8 @@ const TFaultCase kCases[] = {
      "picture 'art/intro.png' is a PNG; setup shows JPEG or BMP"},
     {"HKEY_LOCAL_MACHINE outside SOFTWARE", "", "[[registry]]\nkey = 'HKLM\\SYSTEM\\X'\n", 11, 7,
      "'HKEY_LOCAL_MACHINE\\SYSTEM\\X' is outside HKEY_LOCAL_MACHINE\\SOFTWARE", TSeverity::warning},
+    {"a file where a folder must be", "", "[[files]]\nsource = 'LICENSE'\nto = '[INSTALLDIR]'\nrename = 'docs'\n", 10, 1,
+     "'LICENSE' is installed as '[INSTALLDIR]\\docs', which is also a folder of this package"},
     {"destination near Windows' path limit", "",
      "[[files]]\nsource = 'LICENSE'\nto = '[INSTALLDIR]\\" + std::string(200, 'f') + "'\n", 10, 1,
      "characters before expansion; Windows paths stop at 260", TSeverity::warning},
