@@ -162,11 +162,6 @@ std::string manifestForPackage(const TPackage& p, bool hasReadme) {
 
 namespace {
 
-class TListingArchiver final : public TZipArchiver {
-public:
-    TListingArchiver() : TZipArchiver(nullptr) {}
-};
-
 bool setFileTime(const fs::path& path, std::int64_t unixSeconds) {
     std::error_code ec;
     const auto sys = std::chrono::system_clock::time_point(std::chrono::seconds(unixSeconds));
@@ -210,7 +205,7 @@ int inspectSetup(const std::string& target, const fs::path& extractTo, std::ostr
             return 1;
         }
     }
-    TListingArchiver archiver;
+    TZipArchiver archiver(nullptr);
     archiver.FileName = data.path().string();
     try {
         archiver.OpenArchive(static_cast<std::uint16_t>(0));
