@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets up this machine if needed and shows the setup program doing its whole job:
-#  1. builds the example product (examples/notepad) into a setup folder: _setup.pkg, _setup.dat
-#     (the numbered items zipped by Info-ZIP's zip, then enciphered), setup.exe, readme.txt and a
-#     picture, and prints the package's records;
+#  1. builds the example product (examples/notepad) into a setup folder with tarnwick-pack (setup.exe,
+#     _setup.pkg, _setup.dat, readme.txt and the picture), verifies it and prints its manifest as the
+#     package holds it;
 #  2. starts setup.exe under Wine on a private X server, walks the wizard with a screenshot of every
 #     page (build/demo/shots), installs, and prints what was installed: files, registry values,
 #     shortcuts;
@@ -32,7 +32,7 @@ fi
 bash scripts/bootstrap.sh
 mkdir -p build
 echo "[demo] building"
-if ! { cmake --preset native && cmake --build build/native --target tarnwick-demo &&
+if ! { cmake --preset native && cmake --build build/native --target tarnwick-pack &&
        cmake --preset win64 && cmake --build build/win64 --target setup setup_gui_driver tarnwick-notepad tarnwick-launcher; } >build/demo.log 2>&1; then
   tail -n 60 build/demo.log; exit 1
 fi
@@ -44,17 +44,19 @@ mkdir -p "$RUN_DIR"
 source scripts/wine-env.sh
 trap 'wine_env_stop; rm -rf "$WORK"' EXIT
 
-echo "[demo] building the example product's setup folder"
-build/native/tools/demo/tarnwick-demo example examples/notepad build/win64/examples/tarnwick-notepad.exe "$WORK"
-(cd "$WORK/items" && zip -q -X ../data.zip ./*.twi)
-build/native/tools/demo/tarnwick-demo encipher "$WORK/data.zip" "$WORK/setup/_setup.dat"
-cp build/win64/src/app/setup.exe tools/demo/intro.jpg examples/notepad/files/readme.txt "$WORK/setup/"
+echo "[demo] building the example product's setup folder with tarnwick-pack"
+# The example's main program is built, not kept in the tree: a copy of the example gets it as bin/notepad.exe.
+cp -r examples/notepad "$WORK/notepad"
+mkdir -p "$WORK/notepad/bin"
+cp build/win64/examples/tarnwick-notepad.exe "$WORK/notepad/bin/notepad.exe"
+build/native/tools/pack/tarnwick-pack build "$WORK/notepad/tarnwick.toml" -o "$WORK/setup" --stub build/win64/src/app/setup.exe
+build/native/tools/pack/tarnwick-pack verify "$WORK/setup" | sed 's/^/  /'
+build/native/tools/pack/tarnwick-pack inspect "$WORK/setup" | sed 's/^/  /'
 ls -l "$WORK/setup" | sed 's/^/  /'
-echo "[demo] the one-file setup: the launcher with the setup folder appended"
-build/native/tools/demo/tarnwick-demo single-file "$WORK/setup" build/win64/src/launcher/tarnwick-launcher.exe \
-  "$WORK/Tarnwick Notepad Setup.exe"
-ls -l "$WORK/Tarnwick Notepad Setup.exe" | sed 's/^/  /'
-export TARNWICK_PE_KIND=PE32+
+echo "[demo] the one-file setup: the launcher with the setup folder appended (--single-file)"
+build/native/tools/pack/tarnwick-pack build "$WORK/notepad/tarnwick.toml" -o "$WORK/one" --single-file \
+  --stub build/win64/src/app/setup.exe --launcher build/win64/src/launcher/tarnwick-launcher.exe
+ls -l "$WORK/one" | sed 's/^/  /'
 
 if [ $walk -eq 1 ]; then
   # The person's own display instead of the private X server: the same prefix settings otherwise.
@@ -115,10 +117,12 @@ show_state() {
   [ $found -eq 1 ] || echo "    (none)"
 }
 
+# The Windows programs here are the win64 build's.
+export TARNWICK_PE_KIND=PE32+
 if [ $unattended -eq 1 ]; then
-  echo '[demo] one command, no window: "Tarnwick Notepad Setup.exe" /S /DESKTOP /LOG=install.log'
+  echo '[demo] one command, no window: "Tarnwick Notepad-setup.exe" /S /DESKTOP /LOG=install.log'
   code=0
-  (cd "$WORK" && wine "Tarnwick Notepad Setup.exe" /S /DESKTOP "/LOG=$(winepath -w "$WORK/install.log" 2>/dev/null)") || code=$?
+  (cd "$WORK/one" && wine "Tarnwick Notepad-setup.exe" /S /DESKTOP "/LOG=$(winepath -w "$WORK/install.log" 2>/dev/null)") || code=$?
   echo "[demo] exit code $code; the log:"
   sed 's/^/  /' "$WORK/install.log"
   echo "[demo] installed:"

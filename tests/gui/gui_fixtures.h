@@ -160,7 +160,8 @@ void walkThePages(TChecks& checks);
 void cancelAndResume(TChecks& checks);
 void browseForTheDestination(TChecks& checks);
 void lastPageOptions(TChecks& checks);
-void installAndUninstall(TChecks& checks);
+void installAndUninstall(TChecks& checks);       // a package written field by field, data made by Info-ZIP
+void installPackedAndUninstall(TChecks& checks); // a setup folder built by tarnwick-pack.exe
 void installForTheDemo(TChecks& checks);
 void uninstallForTheDemo(TChecks& checks);
 void installationFailures(TChecks& checks);

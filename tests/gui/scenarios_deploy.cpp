@@ -514,7 +514,7 @@ void singleFileExample(TChecks& checks) {
     if (!checks.check(!made.empty() && exists(made), "the example's one-file setup is there")) return;
     CoInitialize(nullptr);
     TSetupFolder folder("single");
-    const std::string program = folder.Path() + "\\Tarnwick Notepad Setup.exe";
+    const std::string program = folder.Path() + "\\Tarnwick Notepad-setup.exe";
     CopyFileA(made.c_str(), program.c_str(), FALSE);
     const std::string defaultDestination = [] {
         char files[MAX_PATH] = "";

@@ -340,3 +340,204 @@ void installationFailures(TChecks& checks) {
 }
 
 } // namespace gui
+
+namespace gui {
+
+namespace {
+
+std::string unixToWine(const std::string& unixPath) {
+    std::string path = "Z:" + unixPath;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+bool writeText(const std::string& path, const std::string& text) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) return false;
+    const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+std::string dword(std::uint32_t v) {
+    return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF), static_cast<char>((v >> 16) & 0xFF),
+                       static_cast<char>(v >> 24)};
+}
+
+} // namespace
+
+// A product folder and manifest made here, built into a setup folder by tarnwick-pack.exe, then
+// installed and uninstalled through the windows: files, values of every kind, the uninstall
+// entry with the packager's extra fields, shortcuts, and after the uninstallation nothing of the
+// uninstall entry's key.
+void installPackedAndUninstall(TChecks& checks) {
+    const std::string product = "Tarnwick Packed " + kPid;
+    const std::string publisher = "Tarnwick E2E " + kPid;
+    const std::string settingsKey = "SOFTWARE\\Tarnwick E2E Settings " + kPid;
+    const std::string userKey = "Software\\Tarnwick E2E " + kPid;
+    const std::string destination = "C:\\Apps\\Packed Sample " + kPid;
+    const std::string uninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + product;
+
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string work = std::string(temp) + "tarnwick-packed-" + kPid;
+    const std::string source = work + "\\product";
+    removeTree(work);
+    CreateDirectoryA(work.c_str(), nullptr);
+    CreateDirectoryA(source.c_str(), nullptr);
+    CreateDirectoryA((source + "\\docs").c_str(), nullptr);
+    const std::string second = [] {
+        std::string s;
+        for (int i = 1; i <= 20000; ++i) s += "line " + std::to_string(i) + " of the second file\n";
+        return s;
+    }();
+    const struct {
+        const char* path;
+        std::string bytes;
+    } sources[] = {{"\\docs\\first.txt", "first file\r\n"}, {"\\docs\\second.txt", second}, {"\\sample.exe", "MZ pretend program"}};
+    for (const auto& s : sources) checks.check(writeText(source + s.path, s.bytes), std::string("source written: ") + s.path);
+    const std::string manifest = "[product]\n"
+                                 "name        = '" + product + "'\n"
+                                 "publisher   = '" + publisher + "'\n"
+                                 "version     = '3.1.4'\n"
+                                 "destination = '" + destination + "'\n"
+                                 "main        = '[INSTALLDIR]\\sample.exe'\n"
+                                 "\n[uninstall]\n"
+                                 "publisher_url = 'https://example.com/packed'\n"
+                                 "help_url      = 'https://example.com/packed/help'\n"
+                                 "\n[[files]]\nsource = 'product'\nto = '[INSTALLDIR]'\n"
+                                 "\n[[files]]\nsource = 'product/docs/first.txt'\nto = '[INSTALLDIR]'\nrename = 'copy of first.txt'\n"
+                                 "\n[[registry]]\nkey = 'HKLM\\" + settingsKey + "'\nname = 'Path'\ndata = '[INSTALLDIR]\\docs'\n"
+                                 "\n[[registry]]\nkey = 'HKLM\\" + settingsKey + "'\nname = '(Default)'\ndata = 'default text'\n"
+                                 "\n[[registry]]\nkey = 'HKLM\\" + settingsKey + "'\nname = 'Expand'\nkind = 'expandable-string'\ndata = '%SystemRoot%\\x'\n"
+                                 "\n[[registry]]\nkey = 'HKLM\\" + settingsKey + "'\nname = 'Multi'\nkind = 'multi-string'\ndata = '[WINDIR]\\y'\n"
+                                 "\n[[registry]]\nkey = 'HKLM\\" + settingsKey + "'\nname = 'Count'\nkind = 'number'\ndata = 42\n"
+                                 "\n[[registry]]\nkey = 'HKLM\\" + settingsKey + "'\nname = 'Flags'\nkind = 'binary'\ndata = '101'\n"
+                                 "\n[[registry]]\nkey = 'HKCU\\" + userKey + "'\nname = 'Mode'\nkind = 'number'\ndata = 4294967295\n"
+                                 "\n[[shortcuts]]\nname = 'Manual'\ntarget = '[INSTALLDIR]\\docs\\second.txt'\n";
+    checks.check(writeText(work + "\\tarnwick.toml", manifest), "manifest written");
+
+    struct TCleanUp {
+        std::string work, destination, settingsKey, userKey, uninstallKey;
+        ~TCleanUp() {
+            removeTree(work);
+            removeTree(destination);
+            SHDeleteKeyA(HKEY_LOCAL_MACHINE, settingsKey.c_str());
+            SHDeleteKeyA(HKEY_CURRENT_USER, userKey.c_str());
+            SHDeleteKeyA(HKEY_LOCAL_MACHINE, uninstallKey.c_str());
+        }
+    } cleanUp{work, destination, settingsKey, userKey, uninstallKey};
+
+    // The packager, the Windows build, as a publisher on Windows runs it.
+    const std::string setupFolder = work + "\\setup";
+    TProcess pack;
+    checks.check(pack.Start(unixToWine(TARNWICK_PACK_EXE),
+                            "build \"" + work + "\\tarnwick.toml\" -o \"" + setupFolder + "\" --stub \"" + gSetupExe + "\" --arch " +
+                                (sizeof(void*) == 8 ? "x64" : "x86"),
+                            work),
+                 "tarnwick-pack.exe starts");
+    if (!checks.equal(pack.WaitExit(120000), 0L, "tarnwick-pack.exe builds the setup folder")) return;
+
+    const std::string programs = commonFolder("Common Programs");
+    const std::string programFolder = programs + "\\" + product;
+    const std::string desktopLink = commonFolder("Common Desktop") + "\\" + product + ".lnk";
+
+    TProcess setup;
+    checks.check(setup.Start(setupFolder + "\\setup.exe", "", setupFolder), "setup.exe starts");
+    TWizard w{checks, setup};
+    if (!w.open(product + " Setup")) return;
+    w.next(1);
+    w.next(2);
+    setText(w["NameEdit"], "Ann Example");
+    setText(w["CompanyEdit"], "Example Ltd.");
+    w.next(3);
+    checks.equal(text(w["PathLabel"]), destination, "the destination is the manifest's");
+    w.next(4);
+    w.next(5);
+    if (!w.next(7)) return;
+    click(checks, w["NextButton"], "Finish");
+    checks.equal(setup.WaitExit(), 0L, "Finish ends the program with 0");
+
+    const struct {
+        const char* installed;
+        const char* source;
+    } files[] = {{"\\docs\\first.txt", "\\docs\\first.txt"},
+                 {"\\docs\\second.txt", "\\docs\\second.txt"},
+                 {"\\copy of first.txt", "\\docs\\first.txt"},
+                 {"\\sample.exe", "\\sample.exe"}};
+    std::uint32_t installedBytes = 0;
+    for (const auto& f : files) {
+        const std::string bytes = readFile(source + f.source);
+        installedBytes += static_cast<std::uint32_t>(bytes.size());
+        checks.check(readFile(destination + f.installed) == bytes, std::string("installed with the source's bytes: ") + f.installed);
+    }
+
+    const std::string z(1, '\0');
+    const struct {
+        HKEY root;
+        std::string key, name;
+        DWORD type;
+        std::string bytes;
+    } values[] = {
+        {HKEY_LOCAL_MACHINE, settingsKey, "Path", REG_SZ, destination + "\\docs" + z},
+        {HKEY_LOCAL_MACHINE, settingsKey, "", REG_SZ, "default text" + z},
+        {HKEY_LOCAL_MACHINE, settingsKey, "Expand", REG_EXPAND_SZ, "%SystemRoot%\\x" + z},
+        {HKEY_LOCAL_MACHINE, settingsKey, "Multi", REG_MULTI_SZ, windowsFolder() + "\\y" + z + z},
+        {HKEY_LOCAL_MACHINE, settingsKey, "Count", REG_DWORD, dword(42)},
+        {HKEY_LOCAL_MACHINE, settingsKey, "Flags", REG_BINARY, "\x05"},
+        {HKEY_CURRENT_USER, userKey, "Mode", REG_DWORD, dword(0xFFFFFFFF)},
+        {HKEY_LOCAL_MACHINE, uninstallKey, "DisplayName", REG_SZ, product + z},
+        {HKEY_LOCAL_MACHINE, uninstallKey, "UninstallString", REG_SZ, "\"" + destination + "\\uninst.exe\" -uninstall" + z},
+        {HKEY_LOCAL_MACHINE, uninstallKey, "DisplayVersion", REG_SZ, "3.1.4" + z},
+        {HKEY_LOCAL_MACHINE, uninstallKey, "Publisher", REG_SZ, publisher + z},
+        {HKEY_LOCAL_MACHINE, uninstallKey, "DisplayIcon", REG_SZ, destination + "\\sample.exe" + z},
+        {HKEY_LOCAL_MACHINE, uninstallKey, "InstallLocation", REG_SZ, destination + z},
+        {HKEY_LOCAL_MACHINE, uninstallKey, "EstimatedSize", REG_DWORD, dword((installedBytes + 1023) / 1024)},
+        {HKEY_LOCAL_MACHINE, uninstallKey, "URLInfoAbout", REG_SZ, "https://example.com/packed" + z},
+        {HKEY_LOCAL_MACHINE, uninstallKey, "HelpLink", REG_SZ, "https://example.com/packed/help" + z},
+        {HKEY_LOCAL_MACHINE, uninstallKey, "NoModify", REG_DWORD, dword(1)},
+        {HKEY_LOCAL_MACHINE, uninstallKey, "NoRepair", REG_DWORD, dword(1)},
+    };
+    for (const auto& v : values) {
+        const auto got = rawValue(v.root, v.key, v.name);
+        if (!checks.check(got.has_value(), "value " + v.key + "\\" + v.name + " exists")) continue;
+        checks.equal(got->type, v.type, "type of " + v.name);
+        checks.check(got->bytes == v.bytes, "data of " + v.key + "\\" + v.name);
+    }
+
+    const struct {
+        std::string link, target, folder, description;
+    } links[] = {
+        {programFolder + "\\" + product + ".lnk", destination + "\\sample.exe", destination, product},
+        {programFolder + "\\Manual.lnk", destination + "\\docs\\second.txt", destination + "\\docs", "Manual"},
+    };
+    std::string expectations;
+    int n = 0;
+    for (const auto& l : links) {
+        if (!checks.check(exists(l.link), "shortcut " + l.link)) continue;
+        const std::string copy = "packed-link" + std::to_string(++n) + ".lnk";
+        if (!shotFolder().empty()) CopyFileA(l.link.c_str(), (shotFolder() + "\\" + copy).c_str(), FALSE);
+        expectations += copy + "|" + l.target + "|" + l.folder + "|" + l.description + "\n";
+    }
+    if (!shotFolder().empty()) writeText(shotFolder() + "\\links.txt", expectations);
+
+    TProcess uninstall;
+    checks.check(uninstall.Start(destination + "\\uninst.exe", "-uninstall", destination), "uninst.exe starts");
+    if (HWND box = waitWindow(uninstall.Pid(), "#32770", "Confirm Application Unistallation")) {
+        click(checks, GetDlgItem(box, IDYES), "Yes, remove it");
+    } else {
+        checks.check(false, "uninst.exe asks before removing");
+    }
+    checks.equal(uninstall.WaitExit(30000), 0L, "the uninstallation ends the program");
+
+    for (const auto& f : files) checks.check(!exists(destination + f.installed), std::string("removed: ") + f.installed);
+    checks.check(!exists(destination + "\\docs"), "the emptied docs folder is removed");
+    checks.check(!exists(programFolder), "the program folder is removed");
+    checks.check(!keyExists(HKEY_LOCAL_MACHINE, settingsKey), "the package's key is removed");
+    checks.check(!keyExists(HKEY_CURRENT_USER, userKey), "the package's user key is removed");
+    checks.check(!keyExists(HKEY_LOCAL_MACHINE, uninstallKey),
+                 "nothing of the uninstall entry's key is left, extra fields included");
+    checks.check(!keyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\" + publisher), "the product and publisher keys are removed");
+}
+
+} // namespace gui

@@ -20,7 +20,7 @@ void walkThePages(TChecks& checks) {
     TPackage package = samplePackage();
     package.header.pictureName = "intro.jpg";
     folder.Package(package);
-    folder.File("intro.jpg", readFile(TARNWICK_SOURCE_DIR "/tools/demo/intro.jpg"));
+    folder.File("intro.jpg", readFile(TARNWICK_SOURCE_DIR "/examples/notepad/art/intro.jpg"));
     folder.File("readme.txt", "Read me first.\r\n");
     // A fresh Wine prefix has no ".txt" association; a Windows system has one.
     TRegistryValue textFiles(HKEY_CLASSES_ROOT, ".txt", "", "txtfile");

@@ -39,4 +39,4 @@ Q=(-strip -quality 90 -sampling-factor 4:4:4)
   -draw 'line 170,110 306,110' -draw 'line 170,140 306,140' -draw 'line 170,170 306,170' \
   -draw 'line 170,200 306,200' -draw 'line 170,230 270,230' \
   -stroke none -fill '#5a3b1c' -draw 'rectangle 150,70 326,92' \
-  "${Q[@]}" ../../../tools/demo/intro.jpg
+  "${Q[@]}" ../../../examples/notepad/art/intro.jpg
