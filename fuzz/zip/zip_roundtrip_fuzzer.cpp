@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "zip/zadirectory.h"
 #include "zip/ziparchiver.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "zip/zacrypt.h"
 #include "zip/zazlib.h"
-#include "zip/ziparchiver.h"
+#include "zip/ziparchiver_shared.h"
 
 namespace tarnwick {
 namespace {

@@ -1,6 +1,6 @@
 // The component's shape: construction, properties, guards, the process-wide batch lock and the
 // DoOn... methods that raise every event and supply the default behaviour.
-#include "zip/ziparchiver.h"
+#include "zip/ziparchiver_shared.h"
 
 #include <algorithm>
 #include <charconv>
@@ -79,21 +79,6 @@ std::int64_t TZASpanningOptions::GetVolumeSize(int volume) const {
     return -1;
 }
 
-TZABaseArchiver::TZABaseArchiver(TComponent* owner) : TComponent(owner) {
-    CurrentVolume.Init();
-    SetCompressionLevel(clFastest);
-}
-
-TZABaseArchiver::~TZABaseArchiver() { CloseArchive(); }
-
-TZipArchiver::TZipArchiver(TComponent* owner) : TZABaseArchiver(owner) {
-    UseZipSignatures = true;
-    Zip64Mode = zmDisabled;
-    SetCompMethod();
-}
-
-void TZipArchiver::SetCompMethod() { CompMethod = GetCompressionMode() > 0 ? 8 : 0; }
-
 void TZABaseArchiver::SetCompMethod() { CompMethod = 0xFFFF; }
 
 void TZABaseArchiver::SetCompressionLevel(TZACompressionLevel level) {
@@ -122,39 +107,6 @@ void TZABaseArchiver::SetSpanningMode(TZASpanningMode mode) {
     spanningMode_ = mode;
 }
 
-void TZABaseArchiver::SetInMemory(bool value) {
-    if (value == inMemory_) return;
-    if (active_) {
-        if (!value) {
-            if (FileName.empty()) throw EZAException(29, this);
-            // A new in-memory archive is still empty; copied as it is, the file could not be
-            // reopened. Write its directory first, as closing would.
-            if (archiveStream_->GetSize() == 0) dirManager_->SaveDir(false, nullptr);
-            {
-                TZAFileStream file(FileName, 0xFFFF);
-                archiveStream_->SetPosition(0);
-                file.CopyFrom(*archiveStream_, archiveStream_->GetSize());
-            }
-            CloseArchive();
-            inMemory_ = false;
-        } else {
-            CloseArchive();
-            inMemory_ = true;
-        }
-        OpenArchive();
-    }
-    inMemory_ = value;
-}
-
-void TZABaseArchiver::SetActive(bool value) {
-    if (value == active_) return;
-    if (value) {
-        OpenArchive();
-    } else {
-        CloseArchive();
-    }
-}
-
 bool TZABaseArchiver::GetEncrypted() const {
     if (active_ && dirManager_ && dirManager_->CentralDir.GetCount() > 0) return dirManager_->IsEncrypted();
     return !Password.empty();
@@ -167,45 +119,9 @@ std::int64_t TZABaseArchiver::GetArchiveSize() {
     return archiveStream_->GetSize();
 }
 
-int TZABaseArchiver::GetFileCount() {
-    CheckInactive();
-    const bool recurse = Options.Recurse;
-    Options.Recurse = true;
-    int folders = 0;
-    try {
-        TZAArchiveItem item;
-        for (bool found = FindFirst("*.*", item, "", 16); found; found = FindNext(item)) {
-            if ((item.ExternalFileAttributes & 0x10) != 0) ++folders;
-        }
-    } catch (...) {
-        Options.Recurse = recurse;
-        throw;
-    }
-    Options.Recurse = recurse;
-    return dirManager_->CentralDir.GetCount() - folders;
-}
-
 std::string TZABaseArchiver::GetFileComment() const {
     if (!active_ || !dirManager_) return {};
     return dirManager_->ArchiveComment;
-}
-
-void TZABaseArchiver::SetFileComment(const std::string& comment) {
-    CheckInactive();
-    CheckModifySpanning();
-    if (GetInUpdate() || spanningMode_ != smNone) {
-        dirManager_->ArchiveComment = comment.substr(0, 65535);
-        return;
-    }
-    // Through a bracket of its own, so a failed write puts the old bytes back.
-    BeginUpdate();
-    dirManager_->ArchiveComment = comment.substr(0, 65535);
-    try {
-        EndUpdate();
-    } catch (...) {
-        CancelUpdate();
-        throw;
-    }
 }
 
 void TZABaseArchiver::CheckInactive() const {

@@ -5,12 +5,10 @@
 
 #include "zip/os/os.h"
 #include "zip/zastrfunc.h"
-#include "zip/ziparchiver.h"
+#include "zip/ziparchiver_shared.h"
 
 namespace tarnwick {
 namespace {
-
-constexpr int kAnyItem = 10431;
 
 // Replaces every occurrence of from in text by to, ignoring case.
 std::string replaceIgnoringCase(const std::string& text, const std::string& from, const std::string& to) {
@@ -65,7 +63,7 @@ void TZABaseArchiver::DeleteFiles() {
     CheckModifySpanning();
     inUpdate(*this, [this] {
         TagFiles();
-        ProcessTaggedFiles(poDelete);
+        ProcessTaggedFiles(poDelete, [this](int index, const std::string&, const std::string&) { DeleteTaggedFile(index); });
     });
 }
 
@@ -74,7 +72,7 @@ void TZABaseArchiver::DeleteFiles(const std::string& fileMask, int searchAttr, c
     CheckModifySpanning();
     inUpdate(*this, [&] {
         TagFiles(fileMask, searchAttr, exclusionMask);
-        ProcessTaggedFiles(poDelete);
+        ProcessTaggedFiles(poDelete, [this](int index, const std::string&, const std::string&) { DeleteTaggedFile(index); });
     });
 }
 
@@ -83,7 +81,9 @@ void TZABaseArchiver::UpdateFiles() {
     CheckModifySpanning();
     inUpdate(*this, [this] {
         TagFiles();
-        ProcessTaggedFiles(poUpdate);
+        ProcessTaggedFiles(poUpdate, [this](int index, const std::string& itemName, const std::string& destDir) {
+            UpdateTaggedFile(index, itemName, destDir);
+        });
     });
 }
 
@@ -92,7 +92,9 @@ void TZABaseArchiver::UpdateFiles(const std::string& fileMask, int searchAttr, c
     CheckModifySpanning();
     inUpdate(*this, [&] {
         TagFiles(fileMask, searchAttr, exclusionMask);
-        ProcessTaggedFiles(poUpdate);
+        ProcessTaggedFiles(poUpdate, [this](int index, const std::string& itemName, const std::string& destDir) {
+            UpdateTaggedFile(index, itemName, destDir);
+        });
     });
 }
 
@@ -231,6 +233,24 @@ void TZABaseArchiver::ChangeFilesComment(const std::string& fileMask, const std:
         }
         if (!any) throw EZAException(31, {fileMask}, this);
     });
+}
+
+void TZABaseArchiver::SetFileComment(const std::string& comment) {
+    CheckInactive();
+    CheckModifySpanning();
+    if (GetInUpdate() || spanningMode_ != smNone) {
+        dirManager_->ArchiveComment = comment.substr(0, 65535);
+        return;
+    }
+    // Through a bracket of its own, so a failed write puts the old bytes back.
+    BeginUpdate();
+    dirManager_->ArchiveComment = comment.substr(0, 65535);
+    try {
+        EndUpdate();
+    } catch (...) {
+        CancelUpdate();
+        throw;
+    }
 }
 
 } // namespace tarnwick

@@ -5,24 +5,12 @@
 #include <exception>
 
 #include "zip/os/os.h"
-#include "zip/ziparchiver.h"
+#include "zip/ziparchiver_shared.h"
 
 namespace tarnwick {
 namespace {
 
 constexpr std::int64_t kAppendPiece = 1048576;
-
-class FlagRestorer {
-public:
-    explicit FlagRestorer(bool& flag) : flag_(flag), saved_(flag) {}
-    ~FlagRestorer() { flag_ = saved_; }
-    FlagRestorer(const FlagRestorer&) = delete;
-    FlagRestorer& operator=(const FlagRestorer&) = delete;
-
-private:
-    bool& flag_;
-    bool saved_;
-};
 
 std::unique_ptr<TZAFileStream> openOrNull(const std::string& name, std::uint16_t mode) {
     try {

@@ -8,7 +8,7 @@
 
 #include "core/byte_order.h"
 #include "zip/os/os.h"
-#include "zip/ziparchiver.h"
+#include "zip/ziparchiver_shared.h"
 
 namespace tarnwick {
 namespace {
@@ -103,11 +103,9 @@ void TZABaseArchiver::splitIntoVolumes() {
         for (int i = 0; i < dir.GetCount(); ++i) {
             TDirItem& item = *dir.GetItemPtr(i);
             const std::int64_t at = item.GetLocalHeaderOffset();
-            unsigned char raw[TZAZipFileHeader::kSize];
-            whole.SetPosition(at);
-            whole.ReadBuffer(raw, sizeof raw);
             TZAZipFileHeader local;
-            local.Load(raw);
+            whole.SetPosition(at);
+            ReadRecordFrom(whole, local);
             const std::int64_t header = TZAZipFileHeader::kSize + local.FileNameLength + local.ExtraFieldLength;
             if (limit - used < header) startVolume();
             const std::int64_t offset = used;
@@ -153,7 +151,7 @@ void TZABaseArchiver::splitIntoVolumes() {
         end.OffsetOfStartOfCentralDirectory = static_cast<std::uint32_t>(directoryOffset);
         end.ZipfileCommentLength = static_cast<std::uint16_t>(endSize - TZAZipCentralDirEnd::kSize);
         std::vector<unsigned char> tail(TZAZipCentralDirEnd::kSize);
-        end.Store(tail.data());
+        WriteRecord(tail.data(), tail.size(), end);
         tail.insert(tail.end(), dm.ArchiveComment.begin(), dm.ArchiveComment.begin() + end.ZipfileCommentLength);
         write(tail.data(), static_cast<std::int64_t>(tail.size()), static_cast<std::int64_t>(tail.size()));
         if (Options.FlushBuffers) out->FlushToDevice();

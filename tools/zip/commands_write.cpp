@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "zip/os/os.h"
+#include "zip/zadirectory.h"
 #include "zip/ziparchiver.h"
 
 namespace tarnwick::tool {

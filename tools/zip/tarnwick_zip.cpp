@@ -10,6 +10,7 @@
 
 #include "commands_write.h"
 #include "zip/os/os.h"
+#include "zip/zadirectory.h"
 #include "zip/ziparchiver.h"
 #include "zip/zamasks.h"
 
@@ -143,7 +144,13 @@ public:
         CheckInactive();
         CheckInUpdate();
         selectItems();
-        ProcessTaggedFiles(operation);
+        ProcessTaggedFiles(operation, [this, operation](int index, const std::string& itemName, const std::string& destDir) {
+            if (operation == poExtract) {
+                ExtractTaggedFile(index, itemName, destDir);
+            } else {
+                TestTaggedFile(index, itemName);
+            }
+        });
         clearProgress();
     }
 
