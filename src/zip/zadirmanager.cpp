@@ -58,22 +58,22 @@ void TZADirArray::SetCount(int count) {
 }
 
 TDirItem TZADirArray::GetItem(int index) const {
-    if (index < 0 || index >= count_) throw EZAException(2, nullptr);
+    if (index < 0 || index >= count_) throw EZAException(TZANativeError::GetItemIndex, nullptr);
     return items_[static_cast<std::size_t>(index)];
 }
 
 PDirItem TZADirArray::GetItemPtr(int index) {
-    if (index < 0 || index >= count_) throw EZAException(3, nullptr);
+    if (index < 0 || index >= count_) throw EZAException(TZANativeError::ItemPointerIndex, nullptr);
     return &items_[static_cast<std::size_t>(index)];
 }
 
 const TDirItem* TZADirArray::GetItemPtr(int index) const {
-    if (index < 0 || index >= count_) throw EZAException(3, nullptr);
+    if (index < 0 || index >= count_) throw EZAException(TZANativeError::ItemPointerIndex, nullptr);
     return &items_[static_cast<std::size_t>(index)];
 }
 
 void TZADirArray::SetItem(int index, const TDirItem& item) {
-    if (index < 0 || index >= count_) throw EZAException(1, nullptr);
+    if (index < 0 || index >= count_) throw EZAException(TZANativeError::SetItemIndex, nullptr);
     TDirItem& slot = items_[static_cast<std::size_t>(index)];
     if (&slot == &item) return;
     slot.ExtraFields.clear();
@@ -83,7 +83,7 @@ void TZADirArray::SetItem(int index, const TDirItem& item) {
 }
 
 void TZADirArray::DeleteItem(int index) {
-    if (index < 0 || index >= count_) throw EZAException(4, nullptr);
+    if (index < 0 || index >= count_) throw EZAException(TZANativeError::RemoveItemIndex, nullptr);
     releaseItem(items_[static_cast<std::size_t>(index)]);
     std::move(items_.begin() + index + 1, items_.begin() + count_, items_.begin() + index);
     items_[static_cast<std::size_t>(count_ - 1)] = TDirItem{};
@@ -288,7 +288,7 @@ void TZADirManager::LoadDir() {
     }
     const bool spanning = Archiver->GetSpanningMode() != smNone;
     if (!found) {
-        if (spanning) throw EZAException(44, Archiver);
+        if (spanning) throw EZAException(TZANativeError::VolumeEndMissing, Archiver);
         rebuildFromLocalHeaders();
         CentralDirOffset = ArchiveStream->GetSize();
         return;
@@ -322,7 +322,7 @@ void TZADirManager::LoadDir() {
                 }
             }
         }
-        if (!ok) throw EZAException(40, Archiver);
+        if (!ok) throw EZAException(TZANativeError::Zip64EndMissing, Archiver);
     }
 
     int first = 0, last = 0;
@@ -469,7 +469,7 @@ void TZADirManager::ApplyStubOffset() {
 
 void TZADirManager::rebuildFromLocalHeaders() {
     std::int64_t p = FindLocalFileHeader(0);
-    if (p == -1) throw EZAException(35, Archiver);
+    if (p == -1) throw EZAException(TZANativeError::NoLocalHeader, Archiver);
     const std::int64_t size = ArchiveStream->GetSize();
     while (p != -1) {
         TZAZipFileHeader local;
@@ -599,7 +599,7 @@ void TZADirManager::SaveDir(bool, TStream* stream) {
     const std::int64_t count = CentralDir.GetCount();
     if (count >= 0xFFFF || start >= 0xFFFFFFFF || size >= 0xFFFFFFFF) zip64 = true;
     if (zip64 && Archiver->GetZip64Mode() == zmDisabled && (count >= 0xFFFF || start >= 0xFFFFFFFF)) {
-        throw EZAException(43, Archiver);
+        throw EZAException(TZANativeError::Zip64NotEnabled, Archiver);
     }
     if (zip64) {
         TZAZip64CentralDirEnd end64;

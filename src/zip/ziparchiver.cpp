@@ -89,7 +89,7 @@ void TZABaseArchiver::SetCompressionLevel(TZACompressionLevel level) {
 }
 
 void TZABaseArchiver::SetCompressionMode(std::uint8_t mode) {
-    if (mode > 9) throw EZAException(5, this);
+    if (mode > 9) throw EZAException(TZANativeError::CompressionModeRange, this);
     compressionMode_ = mode;
     compressionLevel_ = mode == 0 ? clNone : mode <= 3 ? clFastest : mode <= 6 ? clNormal : clMax;
     SetCompMethod();
@@ -125,16 +125,16 @@ std::string TZABaseArchiver::GetFileComment() const {
 }
 
 void TZABaseArchiver::CheckInactive() const {
-    if (!active_) throw EZAException(13, this);
+    if (!active_) throw EZAException(TZANativeError::ArchiveNotOpen, this);
 }
 
 void TZABaseArchiver::CheckInUpdate() const {
-    if (UpdateCount > 0) throw EZAException(26, this);
+    if (UpdateCount > 0) throw EZAException(TZANativeError::UpdateNotEnded, this);
 }
 
 void TZABaseArchiver::CheckModifySpanning() const {
     if (UpdateCount <= 0 && dirManager_ && dirManager_->CentralDir.GetCount() > 0 && spanningMode_ != smNone) {
-        throw EZAException(52, this);
+        throw EZAException(TZANativeError::ModifyVolumes, this);
     }
 }
 

@@ -53,6 +53,8 @@ enum TZAVolumeNumberKind { vnkFirst, vnkLast, vnkCustom, vnkUnknown };
 
 int ShareModeToInt(TZAFileShareMode mode);
 
+// The folder bit of a search attribute: with it, plain items and folders are selected.
+constexpr int kFolderAttr = 0x10;
 // The search attribute that selects every item: read-only, hidden, system, volume, folder,
 // archive and the plain-file bits.
 constexpr int kAnyItem = 0x28BF;

@@ -324,7 +324,7 @@ void TZABaseArchiver::AddFromStream(const std::string& fileName, TStream* stream
                                     std::int64_t count, std::uint32_t attributes, std::uint32_t dosDateTime) {
     CheckInactive();
     CheckModifySpanning();
-    if (stream == nullptr) throw EZAException(6, this);
+    if (stream == nullptr) throw EZAException(TZANativeError::NilStream, this);
     BeginUpdate();
     try {
         ProgressEnabled = false;

@@ -150,7 +150,7 @@ void TZABaseArchiver::TestFiles(const std::string& fileMask, int searchAttr, con
 // ---- One item ------------------------------------------------------------------------------
 
 bool TZABaseArchiver::ForceDirectories(const std::string& path) {
-    if (path.empty()) throw EZAException(39, nullptr);
+    if (path.empty()) throw EZAException(TZANativeError::BlankFolder, nullptr);
     std::string dir = path;
     while (dir.size() > 1 && (dir.back() == '\\' || dir.back() == '/')) dir.pop_back();
     if (dir.size() <= 2 || zaos::directoryExists(dir)) return true;
@@ -193,12 +193,12 @@ std::unique_ptr<TZAFileStream> TZABaseArchiver::openForReplacing(std::string& pa
     // A handler may have named another path for an existing file; only that one needs a new look.
     if (path != proposedPath ? zaos::fileExists(path) : present) {
         zaos::setFileAttributes(path, 0);
-        if (!zaos::deleteFile(path)) throw EZAException(19, {path}, this);
+        if (!zaos::deleteFile(path)) throw EZAException(TZANativeError::CannotCreateFile, {path}, this);
     }
     try {
         return std::make_unique<TZAFileStream>(path, 0xFFFF);
     } catch (const EFOpenError&) {
-        throw EZAException(19, {path}, this);
+        throw EZAException(TZANativeError::CannotCreateFile, {path}, this);
     }
 }
 
@@ -215,11 +215,11 @@ void TZABaseArchiver::ExtractTaggedFile(int index, const std::string& itemName, 
             folder.clear();
         }
     } else if (!staysInside(name)) {
-        throw EZAException(19, {name}, this);
+        throw EZAException(TZANativeError::CannotCreateFile, {name}, this);
     }
     if (Options.CreateDirs) {
         const std::string target = folder + folderOf(name);
-        if (!target.empty() && !ForceDirectories(target)) throw EZAException(20, {target}, this);
+        if (!target.empty() && !ForceDirectories(target)) throw EZAException(TZANativeError::CannotCreateFolder, {target}, this);
     } else {
         name = nameOf(name);
     }
@@ -258,13 +258,13 @@ void TZABaseArchiver::ExtractTaggedFile(int index, const std::string& itemName, 
 void TZABaseArchiver::TestTaggedFile(int index, const std::string&) {
     if (dirManager_->CentralDir.GetItemPtr(index)->IsFolder()) return;
     const std::string temp = GetTempFileName();
-    if (temp.empty()) throw EZAException(19, {TempDir.empty() ? zaos::tempFolder() : TempDir}, this);
+    if (temp.empty()) throw EZAException(TZANativeError::CannotCreateFile, {TempDir.empty() ? zaos::tempFolder() : TempDir}, this);
     std::exception_ptr failure;
     try {
         TZAFileStream output(temp, 0xFFFF);
         ExtractItem(index, &output);
     } catch (const EFOpenError&) {
-        failure = std::make_exception_ptr(EZAException(19, {temp}, this));
+        failure = std::make_exception_ptr(EZAException(TZANativeError::CannotCreateFile, {temp}, this));
     } catch (...) {
         failure = std::current_exception();
     }
@@ -275,7 +275,7 @@ void TZABaseArchiver::TestTaggedFile(int index, const std::string&) {
 // ---- Decoding ------------------------------------------------------------------------------
 
 void TZABaseArchiver::ExtractItem(int index, TStream* output) {
-    if (index < 0 || index >= dirManager_->CentralDir.GetCount()) throw EZAException(16, this);
+    if (index < 0 || index >= dirManager_->CentralDir.GetCount()) throw EZAException(TZANativeError::ExtractItemIndex, this);
     const TDirItem entry = *dirManager_->CentralDir.GetItemPtr(index);
     if (spanningMode_ != smNone) {
         TZAVolumeNumberInfo volume;
@@ -286,7 +286,7 @@ void TZABaseArchiver::ExtractItem(int index, TStream* output) {
     }
     archiveStream_->SetPosition(entry.GetLocalHeaderOffset());
     const bool ok = InternalDecompressFile(archiveStream_, output, entry);
-    if (!ok && !Cancel && !ExtractCorruptedFiles && !SkipFile) throw EZAException(8, this);
+    if (!ok && !Cancel && !ExtractCorruptedFiles && !SkipFile) throw EZAException(TZANativeError::ItemDataInvalid, this);
 }
 
 bool TZABaseArchiver::ZipInitPassword(TStream* stream, const std::string& password, std::uint16_t flags,
@@ -315,7 +315,7 @@ bool TZABaseArchiver::InternalDecompressFile(TStream* archive, TStream* output, 
     switch (item.CompressionMethod) {
     case 0:
     case 8: decoded = decodeStoredOrDeflated(archive, output, item, compressedSize, written, crc); break;
-    case 9: throw EZAException(55, nullptr);
+    case 9: throw EZAException(TZANativeError::Deflate64, nullptr);
     default:
         if (item.VersionNeededToExtract < 11) return false;
         decoded = decodeBlockFormat(archive, output, item, written, crc);
@@ -474,7 +474,7 @@ void TZABaseArchiver::ExtractToStream(const std::string& fileName, TStream* stre
     CheckInUpdate();
     ProgressEnabled = false;
     const int index = findItemByName(fileName);
-    if (index < 0) throw EZAException(15, {fileName}, this);
+    if (index < 0) throw EZAException(TZANativeError::ItemNotFound, {fileName}, this);
     ExtractItem(index, stream);
 }
 
@@ -496,7 +496,7 @@ void TZABaseArchiver::ExtractToString(const std::string& fileName, std::string& 
 bool TZABaseArchiver::IsFilePasswordValid(const std::string& fileName, const std::string& password) {
     CheckInactive();
     TZAArchiveItem found;
-    if (!FindFirst(fileName, found, "", kAnyItem)) throw EZAException(42, {fileName}, this);
+    if (!FindFirst(fileName, found, "", kAnyItem)) throw EZAException(TZANativeError::PasswordItemNotFound, {fileName}, this);
     const int index = found.InternalSearchRec.Index;
     const TDirItem entry = *dirManager_->CentralDir.GetItemPtr(index);
     if ((entry.GeneralPurposeBitFlag & 1) == 0) return true;

@@ -127,16 +127,16 @@ void TZABaseArchiver::UpdateTaggedFile(int index, const std::string& itemName, c
 
 void TZABaseArchiver::DeleteItem(int index) {
     TZADirArray& dir = dirManager_->CentralDir;
-    if (index < 0 || index >= dir.GetCount()) throw EZAException(21, this);
-    if (UpdateCount <= 0) throw EZAException(22, this);
+    if (index < 0 || index >= dir.GetCount()) throw EZAException(TZANativeError::DeleteItemIndex, this);
+    if (UpdateCount <= 0) throw EZAException(TZANativeError::DeleteOutsideUpdate, this);
     dir.DeleteItem(index);
 }
 
 // The item keeps its stored name and comment; only its data and what describes it change.
 void TZABaseArchiver::UpdateItem(int index, const std::string& sourcePath) {
     TZADirArray& dir = dirManager_->CentralDir;
-    if (index < 0 || index >= dir.GetCount()) throw EZAException(24, this);
-    if (UpdateCount <= 0) throw EZAException(25, this);
+    if (index < 0 || index >= dir.GetCount()) throw EZAException(TZANativeError::UpdateItemIndex, this);
+    if (UpdateCount <= 0) throw EZAException(TZANativeError::UpdateOutsideUpdate, this);
     const TDirItem before = *dir.GetItemPtr(index);
     FillDirItem(index, sourcePath, true);
     TDirItem& item = *dir.GetItemPtr(index);
@@ -163,7 +163,7 @@ void TZABaseArchiver::RenameFile(const std::string& oldName, const std::string& 
     CheckInactive();
     inUpdate(*this, [&] {
         TZAArchiveItem found;
-        if (!FindFirst(oldName, found, "", kAnyItem)) throw EZAException(30, {oldName}, this);
+        if (!FindFirst(oldName, found, "", kAnyItem)) throw EZAException(TZANativeError::RenameItemNotFound, {oldName}, this);
         TZADirArray& dir = dirManager_->CentralDir;
         const std::string from = withSlashes(oldName);
         const std::string to = withSlashes(newName);
@@ -200,7 +200,7 @@ void TZABaseArchiver::ChangeFilesAttr(const std::string& fileMask, std::uint32_t
             markChanged(item, poChangeAttr);
             any = true;
         }
-        if (!any) throw EZAException(31, {fileMask}, this);
+        if (!any) throw EZAException(TZANativeError::AttributeItemNotFound, {fileMask}, this);
     });
 }
 
@@ -215,7 +215,7 @@ void TZABaseArchiver::ChangeFilesIntAttr(const std::string& fileMask, std::uint1
             markChanged(item, poChangeAttr);
             any = true;
         }
-        if (!any) throw EZAException(38, {fileMask}, this);
+        if (!any) throw EZAException(TZANativeError::CommentItemNotFound, {fileMask}, this);
     });
 }
 
@@ -231,7 +231,7 @@ void TZABaseArchiver::ChangeFilesComment(const std::string& fileMask, const std:
             markChanged(item, poChangeComment);
             any = true;
         }
-        if (!any) throw EZAException(31, {fileMask}, this);
+        if (!any) throw EZAException(TZANativeError::AttributeItemNotFound, {fileMask}, this);
     });
 }
 

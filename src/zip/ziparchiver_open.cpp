@@ -32,7 +32,7 @@ void TZABaseArchiver::OpenArchive(std::uint16_t mode) {
 }
 
 void TZABaseArchiver::OpenArchive(TStream* stream, bool create) {
-    if (spanningMode_ != smNone) throw EZAException(51, this);
+    if (spanningMode_ != smNone) throw EZAException(TZANativeError::CustomStreamVolumes, this);
     CloseArchive();
     IsCustomStream = true;
     if (create) stream->SetSize(0);
@@ -121,7 +121,7 @@ void TZABaseArchiver::SetInMemory(bool value) {
     if (value == inMemory_) return;
     if (active_) {
         if (!value) {
-            if (FileName.empty()) throw EZAException(29, this);
+            if (FileName.empty()) throw EZAException(TZANativeError::InMemoryWithoutFileName, this);
             // A new in-memory archive is still empty; copied as it is, the file could not be
             // reopened. Write its directory first, as closing would.
             if (archiveStream_->GetSize() == 0) dirManager_->SaveDir(false, nullptr);

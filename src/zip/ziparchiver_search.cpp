@@ -144,7 +144,7 @@ int TZABaseArchiver::GetFileCount() {
     int folders = 0;
     try {
         TZAArchiveItem item;
-        for (bool found = FindFirst("*.*", item, "", 16); found; found = FindNext(item)) {
+        for (bool found = FindFirst("*.*", item, "", kFolderAttr); found; found = FindNext(item)) {
             if ((item.ExternalFileAttributes & 0x10) != 0) ++folders;
         }
     } catch (...) {

@@ -118,7 +118,7 @@ void TZABaseArchiver::OpenVolume(const TZAVolumeNumberInfo& volume) {
         } else {
             DoOnRequestMiddleVolume(volume.VolumeNumber, name, cancel);
         }
-        if (cancel) throw EZAException(45, this);
+        if (cancel) throw EZAException(TZANativeError::VolumeAborted, this);
         if (name.empty() && spanningMode_ != smSpanning) return;
         if (zaos::fileExists(name)) {
             reopenFileStream(name);
@@ -129,7 +129,7 @@ void TZABaseArchiver::OpenVolume(const TZAVolumeNumberInfo& volume) {
 }
 
 std::uint16_t TZABaseArchiver::defaultOpenMode() const {
-    if (!inMemory_ && namePart(FileName).empty()) throw EZAException(9, this);
+    if (!inMemory_ && namePart(FileName).empty()) throw EZAException(TZANativeError::BlankFileName, this);
     std::uint16_t mode = 0xFFFF;
     if (!inMemory_ && zaos::fileExists(FileName)) {
         std::string reason;
@@ -140,11 +140,11 @@ std::uint16_t TZABaseArchiver::defaultOpenMode() const {
 }
 
 void TZABaseArchiver::checkOpenMode(std::uint16_t mode) const {
-    if (!inMemory_ && namePart(FileName).empty()) throw EZAException(10, this);
+    if (!inMemory_ && namePart(FileName).empty()) throw EZAException(TZANativeError::BlankFileNameForMode, this);
     if (mode != 0xFFFF && !zaos::fileExists(FileName) && spanningMode_ != smSpanning && !IsRemovableDrive(FileName)) {
-        throw EZAException(12, {FileName}, this);
+        throw EZAException(TZANativeError::FileNotFound, {FileName}, this);
     }
-    if (mode != 0xFFFF && inMemory_) throw EZAException(28, {FileName}, this);
+    if (mode != 0xFFFF && inMemory_) throw EZAException(TZANativeError::InMemoryCreateOnly, {FileName}, this);
 }
 
 void TZABaseArchiver::openArchiveStream(std::uint16_t mode) {
@@ -189,7 +189,7 @@ void TZABaseArchiver::internalOpen() {
         const bool endFound = IsSFXArchive(FileName) ? openSFXArchive() : openPlainArchive();
         if (!endFound && !OpenDamagedArchives) {
             freeArchiveStream();
-            throw EZAException(48, this);
+            throw EZAException(TZANativeError::ArchiveDamaged, this);
         }
         dirManager_->LoadDir();
     }

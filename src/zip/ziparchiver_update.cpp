@@ -103,7 +103,7 @@ void TZABaseArchiver::ForceUpdate() {
     if (volumes && OpenMode != 0xFFFF) {
         // An existing set is read only: its volumes may be on disks that are gone.
         rollbackUpdate(nullptr, 0);
-        throw EZAException(52, this);
+        throw EZAException(TZANativeError::ModifyVolumes, this);
     }
     DoOnOverallProgress(0, operation, ppStart, Cancel);
     if (Cancel) {
@@ -156,7 +156,7 @@ void TZABaseArchiver::ForceUpdate() {
                 tailName = zaos::createTempFile(slash == std::string::npos ? std::string(".") : FileName.substr(0, slash + 1), "FC");
             }
             if (tailName.empty()) tailName = GetTempFileName();
-            if (tailName.empty()) throw EZAException(19, {TempDir.empty() ? zaos::tempFolder() : TempDir}, this);
+            if (tailName.empty()) throw EZAException(TZANativeError::CannotCreateFile, {TempDir.empty() ? zaos::tempFolder() : TempDir}, this);
             tail = std::make_unique<TZAFileStream>(tailName, 0xFFFF);
         } else {
             tail = std::make_unique<TMemoryStream>();
@@ -223,7 +223,7 @@ void TZABaseArchiver::ForceUpdate() {
                     dir.DeleteItem(i);
                     continue;
                 }
-                if (found < 0) throw EZAException(7, this);
+                if (found < 0) throw EZAException(TZANativeError::OldRecordMissing, this);
                 used[static_cast<std::size_t>(found)] = true;
                 // New data failed: the item is its old self again (and a move keeps its source).
                 if (tried) dir.SetItem(i, *old.GetItemPtr(found));
@@ -278,7 +278,7 @@ void TZABaseArchiver::ForceUpdate() {
             do {
                 FailureAction = fxaIgnore;
                 if (zaos::deleteFile(item.SourceFileName)) break;
-                const EZAException e(27, {item.SourceFileName}, this);
+                const EZAException e(TZANativeError::CannotDeleteFile, {item.SourceFileName}, this);
                 DoOnProcessFileFailure(item.SourceFileName, poMove, e.NativeError, e.ErrorCode, e.Message, FailureAction);
             } while (FailureAction == fxaRetry);
             if (FailureAction == fxaAbort) break;
@@ -322,7 +322,7 @@ bool TZABaseArchiver::writeNewItem(int index) {
             try {
                 owned = std::make_unique<TZAFileStream>(item.SourceFileName, static_cast<std::uint16_t>(ShareModeToInt(Options.ShareMode)));
             } catch (const EFOpenError&) {
-                throw EZAException(33, {item.SourceFileName}, this);
+                throw EZAException(TZANativeError::CannotOpenSource, {item.SourceFileName}, this);
             }
         }
         source = owned.get();
@@ -330,7 +330,7 @@ bool TZABaseArchiver::writeNewItem(int index) {
     const std::int64_t sourceSize = source != nullptr ? source->GetSize() : 0;
     const std::int64_t offset = archiveStream_->GetPosition();
     const bool zip64 = Zip64Mode == zmAlways || offset >= 0xFFFFFFFF || sourceSize >= kZip64SourceThreshold;
-    if (zip64 && Zip64Mode == zmDisabled) throw EZAException(43, this);
+    if (zip64 && Zip64Mode == zmDisabled) throw EZAException(TZANativeError::Zip64NotEnabled, this);
     item.Zip64Info = TZAZip64ExtendedInfo{};
     item.Zip64Info.RelativeOffsetOfLocalHeader = offset;
     item.RelativeOffsetOfLocalHeader = (offset >= 0xFFFFFFFF || Zip64Mode == zmAlways) ? 0xFFFFFFFF : static_cast<std::uint32_t>(offset);
@@ -413,7 +413,7 @@ void TZABaseArchiver::copyItemFromTail(int index, TStream* from, std::int64_t at
     const std::int64_t offset = archiveStream_->GetPosition();
     const bool wasWide = item.RelativeOffsetOfLocalHeader == 0xFFFFFFFF;
     const bool wide = offset >= 0xFFFFFFFF || (wasWide && Zip64Mode == zmAlways);
-    if (offset >= 0xFFFFFFFF && Zip64Mode == zmDisabled) throw EZAException(43, this);
+    if (offset >= 0xFFFFFFFF && Zip64Mode == zmDisabled) throw EZAException(TZANativeError::Zip64NotEnabled, this);
     item.Zip64Info.RelativeOffsetOfLocalHeader = offset;
     item.RelativeOffsetOfLocalHeader = wide ? 0xFFFFFFFF : static_cast<std::uint32_t>(offset);
     if (wide != wasWide) TZADirManager::SetZip64Extra(item);
@@ -446,7 +446,7 @@ void TZABaseArchiver::BeginUpdate() {
             checkOpenMode(mode);
             openArchiveStream(mode);
         }
-        if ((OpenMode & 3) == 0 && !IsCustomStream) throw EZAException(32, this);
+        if ((OpenMode & 3) == 0 && !IsCustomStream) throw EZAException(TZANativeError::ReadOnly, this);
         TZADirArray& dir = dirManager_->CentralDir;
         for (int i = 0; i < dir.GetCount(); ++i) dir.GetItemPtr(i)->Modified = false;
         dirManager_->RollbackDir.Assign(&dir);

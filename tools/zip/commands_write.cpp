@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "zip/os/os.h"
+#include "zip/zaconst.h"
 #include "zip/zadirectory.h"
 #include "zip/ziparchiver.h"
 
@@ -266,7 +267,7 @@ int runWriteCommand(int argc, char** argv) {
     }
     try {
         // Only add and move create a missing archive.
-        if (a.command != "add" && a.command != "move" && !zaos::fileExists(a.archive)) throw EZAException(12, {a.archive}, &z);
+        if (a.command != "add" && a.command != "move" && !zaos::fileExists(a.archive)) throw EZAException(TZANativeError::FileNotFound, {a.archive}, &z);
         z.OpenArchive();
     } catch (const std::exception& e) {
         std::cerr << "tarnwick-zip: " << zaos::ansiToConsole(a.archive) << ": " << zaos::ansiToConsole(e.what()) << '\n';

@@ -10,6 +10,7 @@
 
 #include "commands_write.h"
 #include "zip/os/os.h"
+#include "zip/zaconst.h"
 #include "zip/zadirectory.h"
 #include "zip/ziparchiver.h"
 #include "zip/zamasks.h"
@@ -139,7 +140,7 @@ public:
     void run(TZAProcessOperation operation) {
         // Like unzip -d: the destination folder is made when missing, also with --no-dirs.
         if (operation == poExtract && !ForceDirectories(BaseDir)) {
-            throw EZAException(20, {BaseDir}, this);
+            throw EZAException(TZANativeError::CannotCreateFolder, {BaseDir}, this);
         }
         CheckInactive();
         CheckInUpdate();
