@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Configures and builds the given presets (default: all four). Output is shown only on failure.
+# Configures and builds the given presets (default: all five). Output is shown only on failure.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$ROOT"

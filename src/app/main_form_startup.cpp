@@ -5,6 +5,7 @@
 #include "app/main_form.h"
 #include "app/picture.h"
 #include "app/setup_rules.h"
+#include "app/temporary_folder.h"
 #include "cipher/myblowfish.h"
 #include "engine/handle_byte_source.h"
 #include "engine/registry_access.h"
