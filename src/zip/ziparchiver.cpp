@@ -289,7 +289,17 @@ void TZABaseArchiver::DoOnDiskFull(int volumeNumber, const std::string& volumeFi
         OnDiskFull(this, volumeNumber, volumeFileName, cancel);
         return;
     }
-    cancel = true;
+    // A split set has nobody to change the disk: it stops at once.
+    if (spanningMode_ != smSpanning) {
+        cancel = true;
+        return;
+    }
+    // What the volume needs: its size limit, or without one the least a volume must have free.
+    const std::int64_t limit = SpanningOptions.GetVolumeSize(volumeNumber - 1);
+    const std::int64_t required = limit > 0 ? limit : kMinimumVolumeFreeSpace + 1;
+    const std::int64_t available = zaos::freeDriveSpace(volumeFileName);
+    cancel = zaos::confirmBox(ZAFormat(_SOnDiskFull, {required, available}), zaos::DialogButtons::okCancel) !=
+             zaos::DialogResult::ok;
 }
 
 void TZABaseArchiver::DoOnProcessVolumeFailure(TZAProcessOperation operation, int volumeNumber,

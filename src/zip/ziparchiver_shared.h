@@ -12,6 +12,9 @@
 
 namespace tarnwick {
 
+// A new volume is taken only with more than this many bytes free on its drive.
+constexpr std::int64_t kMinimumVolumeFreeSpace = 65536;
+
 // Holds the process-wide batch lock for a scope.
 struct BatchLock {
     BatchLock() { TZABaseArchiver::Lock(); }

@@ -79,7 +79,9 @@ void TZABaseArchiver::reopenFileStream(const std::string& fileName) {
 std::string TZABaseArchiver::MakeDefaultVolumeName(const std::string& name, int volumeNumber, bool mustExist) {
     const PathParts p = splitPath(name);
     const bool sfx = (dirManager_ && dirManager_->StubSize > 0) || !SFXStub.empty() || IsSFXArchive(name);
-    const bool alternative = CompMethod > 251 && CompMethod != 0xFFFF;
+    // Methods above 251 are the component's own (the base archiver's 0xFFFF among them); their sets
+    // take the alternative extensions, so they are never mistaken for a ZIP tool's volumes.
+    const bool alternative = CompMethod > 251;
     if (volumeNumber == -1) {
         if (sfx && spanningMode_ == smSplitting) return p.folder + p.base + (alternative ? ".ZF" : ".ZIP");
         return name;

@@ -13,7 +13,6 @@
 namespace tarnwick {
 namespace {
 
-constexpr std::int64_t kMinimumFreeSpace = 65536;
 constexpr std::uint32_t kSplitMarker = 0x08074B50;
 
 std::string threeDigits(int number) {
@@ -52,7 +51,7 @@ void TZABaseArchiver::splitIntoVolumes() {
             DoOnRequestBlankVolume(number, name, cancel);
             if (cancel) throw EZAException(TZANativeError::VolumeAborted, this);
             const std::int64_t free = zaos::freeDriveSpace(name);
-            if (free < 0 || (free > kMinimumFreeSpace && (limit <= 0 || free >= limit))) {
+            if (free < 0 || (free > kMinimumVolumeFreeSpace && (limit <= 0 || free >= limit))) {
                 if (limit <= 0) limit = free < 0 ? std::numeric_limits<std::int64_t>::max() : free;
                 try {
                     out = std::make_unique<TZAFileStream>(name, 0xFFFF);
