@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "zip/zadirectory.h"
+#include "zip/zadirmanager.h"
 #include "zip/ziparchiver.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "zip/zadirectory.h"
+#include "zip/zadirmanager.h"
 #include "zip/ziparchiver.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "core/byte_order.h"
 #include "zip/os/os.h"
 #include "zip/zastrfunc.h"
-#include "zip/zadirectory.h"
+#include "zip/zadirmanager.h"
 #include "zip/ziparchiver.h"
 
 namespace tarnwick {

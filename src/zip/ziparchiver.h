@@ -1,6 +1,6 @@
 // The archive component's public face: TZABaseArchiver holds all behaviour; TZipArchiver is the
 // ZIP-signature flavour the setup program uses. The directory it loads is described in
-// zadirectory.h (reached through DirManager()), the on-disk records in zarecords.h.
+// zadirmanager.h (reached through DirManager()), the on-disk records in zarecords.h.
 //
 // Inside, the work is split by activity, and calls run one way, from the top down:
 //   ziparchiver_open.cpp     construction, open, close, Active/InMemory, validation
@@ -72,7 +72,7 @@ struct TZAVolumeNumberInfo {
     bool IsEqualTo(const TZAVolumeNumberInfo& other) const;
 };
 
-// The loaded directory (zadirectory.h): its items and the manager that reads and writes it.
+// The loaded directory (zadirmanager.h): its items and the manager that reads and writes it.
 struct TDirItem;
 class TZADirManager;
 

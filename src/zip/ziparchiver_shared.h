@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "zip/zadirectory.h"
+#include "zip/zadirmanager.h"
 #include "zip/zaexcept.h"
 #include "zip/zarecords.h"
 #include "zip/ziparchiver.h"

@@ -13,7 +13,7 @@
 
 #include "zip/os/os.h"
 #include "zip/zaconst.h"
-#include "zip/zadirectory.h"
+#include "zip/zadirmanager.h"
 #include "zip/ziparchiver.h"
 
 namespace tarnwick::tool {

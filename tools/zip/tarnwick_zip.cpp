@@ -12,7 +12,7 @@
 #include "console_archiver.h"
 #include "zip/os/os.h"
 #include "zip/zaconst.h"
-#include "zip/zadirectory.h"
+#include "zip/zadirmanager.h"
 #include "zip/ziparchiver.h"
 #include "zip/zamasks.h"
 
