@@ -20,6 +20,15 @@ if(WIN32)
   # ANSI Win32 API throughout; no DLLs beside our programs but the system's.
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 __USE_MINGW_ANSI_STDIO=1)
   add_link_options(-static -static-libgcc -static-libstdc++)
+  # Debian's MinGW zlib comes as libz.a and as libz.dll.a; the latter would make our programs
+  # import zlib1.dll, which Windows does not have.
+  set(ZLIB_USE_STATIC_LIBS ON)
+  # A build folder configured before that rule still holds the DLL's import library in its cache.
+  foreach(cached ZLIB_LIBRARY ZLIB_LIBRARY_RELEASE ZLIB_LIBRARY_DEBUG)
+    if(${cached} MATCHES "\\.dll\\.a$")
+      unset(${cached} CACHE)
+    endif()
+  endforeach()
 else()
   add_compile_definitions(_FILE_OFFSET_BITS=64)
 endif()

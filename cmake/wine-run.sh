@@ -1,10 +1,30 @@
 #!/usr/bin/env bash
-# Runs a Windows executable under Wine for CTest. Refuses anything but PE32+: a 32-bit program
-# under this 64-bit-only Wine exits 0 without running, which would pass a test unseen.
+# Runs a Windows executable under Wine for CTest and the test scripts:
+#   wine-run.sh [--expect PE32|PE32+] <program.exe> [arguments...]
+# Each build states the kind of program it makes (the toolchain files pass --expect; scripts
+# started by a test get TARNWICK_PE_KIND from it), and anything else is refused: a program of the
+# wrong architecture must never "pass" by failing to start unseen. Without 32-bit Wine a PE32
+# program exits 0 without running, so a PE32 is also refused when 32-bit Wine is missing.
 set -u
+expect=${TARNWICK_PE_KIND:-}
+if [ "${1:-}" = "--expect" ]; then expect=$2; shift 2; fi
 exe=$1; shift
-if ! file -b "$exe" | grep -q 'PE32+'; then
-  echo "wine-run: $exe is not a 64-bit Windows program; it cannot run under this Wine" >&2
+case "$expect" in
+  PE32|PE32+) ;;
+  *) echo "wine-run: say which kind of program to expect (--expect PE32|PE32+ or TARNWICK_PE_KIND)" >&2; exit 126 ;;
+esac
+kind=$(file -b "$exe")
+case "$kind" in
+  PE32+\ *) actual=PE32+ ;;
+  PE32\ *) actual=PE32 ;;
+  *) echo "wine-run: $exe is not a Windows program ($kind)" >&2; exit 126 ;;
+esac
+if [ "$actual" != "$expect" ]; then
+  echo "wine-run: $exe is $actual, but this build makes $expect programs" >&2
+  exit 126
+fi
+if [ "$actual" = PE32 ] && [ ! -x /usr/lib/wine/wine ]; then
+  echo "wine-run: $exe is a 32-bit program and 32-bit Wine is not installed (wine32:i386)" >&2
   exit 126
 fi
 if [ -z "${WINEPREFIX:-}" ]; then

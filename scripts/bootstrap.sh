@@ -85,17 +85,21 @@ jpeg_source() {
 }
 
 build_jpeg() { # $1 = win64|win32, $2 = toolchain file
-  local prefix="$DEPS/$1" stamp="$DEPS/$1/.jpeg-done"
+  # Built for size, each function in a section of its own, so that setup.exe keeps only the
+  # decoder it calls (the stamp names the flags: a change of flags builds it again).
+  local prefix="$DEPS/$1" stamp="$DEPS/$1/.jpeg-os-sections-done"
   [ -f "$stamp" ] && return 0
   local src; src=$(jpeg_source)
   log "building libjpeg-turbo for $1"
   rm -rf "$DEPS/build/jpeg-$1"
   cmake -S "$src" -B "$DEPS/build/jpeg-$1" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$2" \
     -DCMAKE_BUILD_TYPE=Release -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=OFF \
-    -DWITH_TURBOJPEG=OFF -DCMAKE_INSTALL_PREFIX="$prefix" -Wno-dev >/dev/null
+    -DWITH_TURBOJPEG=OFF -DCMAKE_INSTALL_PREFIX="$prefix" -Wno-dev \
+    -DCMAKE_C_FLAGS_RELEASE="-Os -DNDEBUG -ffunction-sections -fdata-sections" >/dev/null
   cmake --build "$DEPS/build/jpeg-$1" --target jpeg-static >/dev/null
   mkdir -p "$prefix/lib" "$prefix/include"
-  cp "$DEPS/build/jpeg-$1/libjpeg.a" "$prefix/lib/"
+  # Replaced in one step: builds of other work trees may link against it meanwhile.
+  cp "$DEPS/build/jpeg-$1/libjpeg.a" "$prefix/lib/libjpeg.a.new" && mv -f "$prefix/lib/libjpeg.a.new" "$prefix/lib/libjpeg.a"
   cp "$DEPS/build/jpeg-$1/jconfig.h" "$src/jpeglib.h" "$src/jmorecfg.h" "$src/jerror.h" "$prefix/include/"
   touch "$stamp"
 }

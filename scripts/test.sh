@@ -16,10 +16,10 @@ trap 'wine_env_stop; rm -rf "$RUN_DIR"' EXIT
 echo "[test] starting Xvfb and a fresh Wine prefix"
 wine_env_start
 
-# One CTest over the three runnable builds, so the run ends with one summary of everything.
+# One CTest over every build, so the run ends with one summary of everything.
 mkdir -p build/all
 cat >build/all/CTestTestfile.cmake <<CTEST
-subdirs("$ROOT/build/native" "$ROOT/build/asan" "$ROOT/build/fuzz" "$ROOT/build/win64")
+subdirs("$ROOT/build/native" "$ROOT/build/asan" "$ROOT/build/fuzz" "$ROOT/build/win64" "$ROOT/build/win32")
 CTEST
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1
 cd build/all

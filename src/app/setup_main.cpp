@@ -5,11 +5,22 @@
 #include "app/exit_form.h"
 #include "app/main_form.h"
 #include "ui/application.h"
+#include "win32/dll_search.h"
 
 #include <windows.h>
 
+#include <cstdlib>
+
+// The standard library's default terminate handler prints the demangled type of the exception,
+// which links the whole C++ demangler into setup.exe; a windowed program has nowhere to print it.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace tarnwick;
+    // Before anything can load a library: setup runs elevated from folders anyone can write into.
+    restrictDllSearchToSystemFolder();
     ui::TApplication application;
     application.Title = "Tarnwick Setup";
     try {

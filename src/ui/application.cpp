@@ -1,6 +1,7 @@
 #include "ui/application.h"
 
 #include "ui/form.h"
+#include "win32/dll_search.h"
 
 #include <commctrl.h>
 
@@ -8,9 +9,24 @@ namespace tarnwick::ui {
 
 TApplication* Application = nullptr;
 
-TApplication::TApplication() : TComponent(nullptr), instance_(GetModuleHandleA(nullptr)) {
+namespace {
+
+// comctl32 is not among Windows' KnownDLLs: imported, the loader would take it from the program's
+// own folder first. Loaded here from the system folder, before the first progress bar exists.
+void initCommonControls() {
+    using InitCommonControlsExFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    HMODULE comctl32 = loadSystemLibrary("comctl32.dll");
+    if (comctl32 == nullptr) return;
+    auto init = reinterpret_cast<InitCommonControlsExFn>(
+        reinterpret_cast<void*>(GetProcAddress(comctl32, "InitCommonControlsEx")));
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&icc);
+    if (init != nullptr) init(&icc);
+}
+
+}  // namespace
+
+TApplication::TApplication() : TComponent(nullptr), instance_(GetModuleHandleA(nullptr)) {
+    initCommonControls();
     Application = this;
 }
 

@@ -3,7 +3,6 @@
 #include "zip/ziparchiver_shared.h"
 
 #include <algorithm>
-#include <charconv>
 #include <mutex>
 
 #include "zip/os/os.h"
@@ -96,10 +95,10 @@ void TZABaseArchiver::SetCompressionMode(std::uint8_t mode) {
 }
 
 std::string TZABaseArchiver::GetCurrentVersion() const {
-    // to_chars ignores the locale, so the separator is "." whatever the user's settings.
-    char text[16];
-    const auto r = std::to_chars(text, text + sizeof text, 2.64, std::chars_format::fixed, 2);
-    return std::string(text, r.ptr) + " ";
+    // The version 2.64 with two decimals and a blank, written out: the separator is "." whatever
+    // the user's settings, and formatting a double would link the standard library's whole
+    // floating-point formatter into setup.exe.
+    return "2.64 ";
 }
 
 void TZABaseArchiver::SetSpanningMode(TZASpanningMode mode) {

@@ -168,5 +168,6 @@ void startUpPackages(TChecks& checks);
 void uninstallQuestion(TChecks& checks);
 void windows9xFolders(TChecks& checks);
 void previousInstallation(TChecks& checks);
+void plantedDllsStayUnloaded(TChecks& checks);
 
 } // namespace gui

@@ -25,6 +25,14 @@ answer_shots() {
     sleep 0.05
   done
 }
+# Files a scenario needs from the build, as Windows paths.
+if [ -n "${TARNWICK_PLANTED_DLL_UNIX:-}" ]; then
+  TARNWICK_PLANTED_DLL=$(winepath -w "$TARNWICK_PLANTED_DLL_UNIX" 2>/dev/null)
+  export TARNWICK_PLANTED_DLL
+  # Wine reads the load order when a process starts, from the environment it was started with.
+  export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-};comctl32=n,b"
+fi
+
 answer_shots &
 watcher=$!
 trap 'kill "$watcher" 2>/dev/null' EXIT

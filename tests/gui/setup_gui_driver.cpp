@@ -24,6 +24,7 @@ const std::map<std::string, std::function<void(TChecks&)>> kScenarios = {
     {"previous", previousInstallation},
     {"install", installAndUninstall},
     {"failures", installationFailures},
+    {"planting", plantedDllsStayUnloaded},
     {"demo-install", installForTheDemo},
     {"demo-uninstall", uninstallForTheDemo},
 };

@@ -10,6 +10,7 @@
 
 #include "commands_write.h"
 #include "console_archiver.h"
+#include "core/version.h"
 #include "zip/os/os.h"
 #include "zip/zaconst.h"
 #include "zip/zadirmanager.h"
@@ -209,6 +210,17 @@ int list(ToolArchiver& archiver, const Arguments& args) {
 }
 
 int run(int argc, char** argv) {
+    if (argc >= 2) {
+        const std::string first = argv[1];
+        if (first == "--help" || first == "-h" || first == "help") {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (first == "--version") {
+            std::cout << "tarnwick-zip " << kTarnwickVersion << '\n';
+            return 0;
+        }
+    }
     if (argc >= 2 && tool::isWriteCommand(argv[1])) return tool::runWriteCommand(argc, argv);
     Arguments args;
     try {

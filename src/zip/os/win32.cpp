@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 #include <vector>
 
 namespace tarnwick::zaos {
