@@ -2,6 +2,7 @@
 // local headers), list it through the search, and decode and check every item.
 #include <cstdint>
 
+#include "zip/zadirmanager.h"
 #include "zip/ziparchiver.h"
 
 namespace {

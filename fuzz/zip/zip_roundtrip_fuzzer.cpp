@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "zip/zadirmanager.h"
 #include "zip/ziparchiver.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "zip/zadirmanager.h"
 #include "zip/ziparchiver.h"
 
 namespace {

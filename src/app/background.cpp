@@ -19,8 +19,6 @@ const TFormDef kTWFormDef{
     .caption = "Setup",
     .clientWidth = 640,
     .clientHeight = 480,
-    .color = clBtnFace,
-    .font = {"MS Sans Serif", 11, false, false, DEFAULT_CHARSET},
     .border = TBorderStyle::Sizeable,
     .position = TPosition::Designed,
     .maximized = true,

@@ -14,8 +14,6 @@ const TFormDef kDirFormDef{
     .caption = "Choose Directory",
     .clientWidth = 248,
     .clientHeight = 266,
-    .color = clBtnFace,
-    .font = {"MS Sans Serif", 11, false, false, DEFAULT_CHARSET},
     .border = TBorderStyle::Dialog,
     .position = TPosition::ScreenCenter,
 };
@@ -29,11 +27,11 @@ const TControlDef kDirControls[] = {
     {.name = "DirectoryListBox1", .kind = K::DirectoryList, .left = 16, .top = 104, .width = 137, .height = 97,
      .onChange = "DirectoryListBox1Change"},
     {.name = "Label4", .kind = K::Label, .left = 16, .top = 216, .caption = "&Drives:"},
-    {.name = "DriveComboBox1", .kind = K::DriveCombo, .left = 16, .top = 232, .width = 137, .height = 19,
+    {.name = "DriveComboBox1", .kind = K::DriveCombo, .left = 16, .top = 232, .width = 137,
      .onChange = "DriveComboBox1Change"},
-    {.name = "Button1", .kind = K::Button, .left = 160, .top = 104, .width = 75, .height = 25, .caption = "OK",
+    {.name = "Button1", .kind = K::Button, .left = 160, .top = 104, .width = 75, .caption = "OK",
      .flags = cfDefault, .modalResult = mrOk},
-    {.name = "Button2", .kind = K::Button, .left = 160, .top = 136, .width = 75, .height = 25, .caption = "Cancel",
+    {.name = "Button2", .kind = K::Button, .left = 160, .top = 136, .width = 75, .caption = "Cancel",
      .modalResult = mrCancel},
 };
 

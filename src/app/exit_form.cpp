@@ -14,8 +14,6 @@ const TFormDef kExitFormDef{
     .caption = "Exit Setup",
     .clientWidth = 345,
     .clientHeight = 182,
-    .color = clBtnFace,
-    .font = {"MS Sans Serif", 11, false, false, DEFAULT_CHARSET},
     .border = TBorderStyle::Dialog,
     .position = TPosition::Designed,
 };
@@ -29,9 +27,9 @@ const TControlDef kExitControls[] = {
     {.name = "Label3", .kind = K::Label, .left = 16, .top = 96, .width = 297, .height = 33,
      .caption = "To continue installing the program, click Resume.  To quit the Setup program, click Exit Setup.",
      .flags = cfWordWrap},
-    {.name = "Button1", .kind = K::Button, .left = 176, .top = 144, .width = 75, .height = 25, .caption = "&Resume",
+    {.name = "Button1", .kind = K::Button, .left = 176, .top = 144, .width = 75, .caption = "&Resume",
      .modalResult = mrCancel},
-    {.name = "Button2", .kind = K::Button, .left = 256, .top = 144, .width = 75, .height = 25,
+    {.name = "Button2", .kind = K::Button, .left = 256, .top = 144, .width = 75,
      .caption = "E&xit Setup", .modalResult = mrOk},
 };
 

@@ -30,7 +30,6 @@ const TFormDef kMainFormDef{
     .clientWidth = 690,
     .clientHeight = 496,
     .color = kWindowColor,
-    .font = {"MS Sans Serif", 11, false, false, DEFAULT_CHARSET},
     .border = TBorderStyle::Dialog,
     .position = TPosition::MainFormCenter,
     .onClose = "FormClose",
@@ -84,7 +83,7 @@ const TControlDef kMainControls[] = {
      .height = 49, .caption = "Destination Folder"},
     {.name = "PathLabel", .kind = K::Label, .parent = "GroupBox1", .left = 8, .top = 22, .width = 329, .height = 13},
     {.name = "BrowseButton", .kind = K::Button, .parent = "GroupBox1", .left = 350, .top = 16, .width = 75,
-     .height = 25, .caption = "Browse", .fontColor = clBlack, .onClick = "BrowseButtonClick"},
+     .caption = "Browse", .fontColor = clBlack, .onClick = "BrowseButtonClick"},
 
     {.name = "PageProgramFolder", .kind = K::Page, .parent = "Notebook1", .caption = "Select Program Folder"},
     {.name = "Label6", .kind = K::Label, .parent = "PageProgramFolder", .left = 40, .top = 40, .width = 433,
@@ -116,8 +115,7 @@ const TControlDef kMainControls[] = {
     {.name = "PageCopying", .kind = K::Page, .parent = "Notebook1", .caption = "Coping files..."},
     {.name = "ProgressLabel", .kind = K::Label, .parent = "PageCopying", .left = 32, .top = 168, .width = 457,
      .height = 13, .flags = cfCenter},
-    {.name = "ProgressBar1", .kind = K::ProgressBar, .parent = "PageCopying", .left = 32, .top = 184, .width = 457,
-     .height = 17},
+    {.name = "ProgressBar1", .kind = K::ProgressBar, .parent = "PageCopying", .left = 32, .top = 184, .width = 457},
 
     {.name = "PageFinished", .kind = K::Page, .parent = "Notebook1", .caption = "Setup complete"},
     {.name = "TextLabel5", .kind = K::Label, .parent = "PageFinished", .left = 40, .top = 40, .width = 433,
@@ -136,11 +134,11 @@ const TControlDef kMainControls[] = {
      .color = rgb(204, 205, 219)},
     {.name = "Image3", .kind = K::Image, .parent = "Panel2", .left = 0, .top = 0, .width = 690, .height = 43,
      .flags = cfStretch, .pictureResource = IDR_BAR_PICTURE},
-    {.name = "BackButton", .kind = K::Button, .parent = "Panel2", .left = 392, .top = 10, .width = 75, .height = 25,
+    {.name = "BackButton", .kind = K::Button, .parent = "Panel2", .left = 392, .top = 10, .width = 75,
      .caption = "<Back", .flags = cfDisabled, .onClick = "BackButtonClick"},
-    {.name = "NextButton", .kind = K::Button, .parent = "Panel2", .left = 472, .top = 10, .width = 75, .height = 25,
+    {.name = "NextButton", .kind = K::Button, .parent = "Panel2", .left = 472, .top = 10, .width = 75,
      .caption = "Next >", .flags = cfDefault, .onClick = "NextButtonClick"},
-    {.name = "Button3", .kind = K::Button, .parent = "Panel2", .left = 608, .top = 10, .width = 75, .height = 25,
+    {.name = "Button3", .kind = K::Button, .parent = "Panel2", .left = 608, .top = 10, .width = 75,
      .caption = "Cancel", .onClick = "Button3Click"},
 };
 

@@ -8,6 +8,7 @@
 #include "app/setup_command_line.h"
 #include "app/setup_log.h"
 #include "app/setup_rules.h"
+#include "app/temporary_folder.h"
 #include "cipher/myblowfish.h"
 #include "engine/handle_byte_source.h"
 #include "engine/registry_access.h"

@@ -1,8 +1,8 @@
 #include "app/setup_rules.h"
 
-#include <windows.h>
-
 #include <cmath>
+
+#include "core/ascii_text.h"
 
 namespace tarnwick {
 
@@ -13,10 +13,7 @@ std::string programFileName(std::string_view programPath) {
 
 bool isUninstallRun(std::string_view firstArgument, std::string_view programPath) {
     if (firstArgument == "-uninstall") return true;
-    std::string name = programFileName(programPath);
-    for (char& c : name)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return name != "setup.exe";
+    return !asciiEqualIgnoringCase(programFileName(programPath), "setup.exe");
 }
 
 std::string setupFolderOf(std::string_view programPath) {
@@ -32,36 +29,6 @@ std::string withoutTrailingBackslash(std::string_view path) {
 
 std::string temporaryFolderName(std::string_view base, int n) {
     return std::string(base) + "\\TarnwickInstaller." + std::to_string(n) + "\\";
-}
-
-namespace {
-
-// Creates path and its missing parents; true when it is a folder afterwards.
-bool forceFolders(const std::string& path) {
-    if (path.empty()) return false;
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    const size_t cut = path.find_last_of('\\');
-    if (cut != std::string::npos && cut > 0) {
-        const std::string parent = path.substr(0, cut);
-        // A drive ("C:") or the share of a UNC path is not created, only its folders.
-        if (!(parent.size() == 2 && parent[1] == ':') && parent.find_first_not_of('\\') != std::string::npos)
-            forceFolders(parent);
-    }
-    return CreateDirectoryA(path.c_str(), nullptr) != 0 || GetLastError() == ERROR_ALREADY_EXISTS;
-}
-
-} // namespace
-
-std::string createPrivateTemporaryFolder(const std::string& base, const std::function<int()>& draw) {
-    if (!forceFolders(base)) return {};
-    // A base crowded with such folders gives up after a bounded number of draws rather than spin.
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        const std::string folder = temporaryFolderName(base, draw());
-        if (CreateDirectoryA(folder.c_str(), nullptr)) return folder;
-        if (GetLastError() != ERROR_ALREADY_EXISTS) return {};
-    }
-    return {};
 }
 
 std::string withProductName(std::string_view pattern, std::string_view product) {

@@ -1,6 +1,7 @@
-// The setup program's rules that need no window: run mode, setup folder, the private temporary
-// folder, texts with the product name, the settings summary, the browse decision and the
-// background gradient. The windows call these; tests call them with made-up inputs.
+// The setup program's rules that need no window: run mode, setup folder, the temporary folder's
+// name, texts with the product name, the settings summary, the browse decision and the
+// background gradient. Portable: the windows call these; tests call them natively with made-up
+// inputs. The folder itself is made by temporary_folder.h.
 #pragma once
 
 #include <array>
@@ -27,11 +28,6 @@ std::string withoutTrailingBackslash(std::string_view path); // drops one, if th
 
 // base + "\TarnwickInstaller." + n + "\".
 std::string temporaryFolderName(std::string_view base, int n);
-
-// Creates base with its missing parents, then a folder temporaryFolderName(base, draw()) that did
-// not exist before; a name already taken (by anyone) is never used: another number is drawn.
-// Returns the new folder's path (ending with a backslash), or empty when none could be made.
-std::string createPrivateTemporaryFolder(const std::string& base, const std::function<int()>& draw);
 
 // Every "%s" in pattern replaced by product; nothing else in either text is interpreted.
 std::string withProductName(std::string_view pattern, std::string_view product);

@@ -2,6 +2,7 @@
 
 #include "app/setup_log.h"
 #include "app/setup_rules.h"
+#include "app/temporary_folder.h"
 #include "engine/system_error.h"
 
 #include <windows.h>

@@ -2,6 +2,7 @@
 
 #include "cipher/myblowfish.h"
 #include "engine/file_checks.h"
+#include "engine/folder_creation.h"
 #include "engine/item_placement.h"
 #include "engine/program_folder_rules.h"
 #include "engine/registry_entries.h"
@@ -19,18 +20,6 @@ namespace tarnwick {
 namespace {
 
 constexpr const char* kNotCompleted = "Installation is not compleated!";
-
-// Creates path with all its missing parents; true when the folder exists afterwards.
-bool forceDirectories(const std::string& path) {
-    if (path.empty()) return false;
-    if (folderExists(path)) return true;
-    const std::size_t slash = path.find_last_of("\\/");
-    if (slash != std::string::npos && slash > 0 && path[slash - 1] != ':') {
-        const std::string parent = path.substr(0, slash);
-        if (!forceDirectories(parent)) return false;
-    }
-    return CreateDirectoryA(path.c_str(), nullptr) != 0 || folderExists(path);
-}
 
 // Items are extracted into numbered subfolders of the temporary folder, a hundred to a folder:
 // each new file is looked up in its folder first, and under Wine a lookup of a missing name reads
@@ -197,7 +186,7 @@ bool TInstallation::placeFiles() {
         const std::string path = ExpandPlaceholders(record.path, folders_);
         if (record.type == frFolder) {
             if (!path.empty()) host_.Log("Folder: " + path);
-            if (!path.empty() && !forceDirectories(path)) {
+            if (!path.empty() && !createFolderWithParents(path)) {
                 fail("Can't create directory!!!\nIf you don't have permissions to create directories or work with "
                      "files please ask your administrator!",
                      true);
@@ -291,7 +280,7 @@ void TInstallation::makeShortcuts() {
     const bool ours = !state_.programsMenuFolder.empty() &&
                       classifyProgramFolder(state_.programFolderName) == TProgramFolderPlacement::Inside;
     const bool existed = folderExists(programFolder);
-    if (!forceDirectories(programFolder)) host_.Log("Program folder not created: " + programFolder);
+    if (!createFolderWithParents(programFolder)) host_.Log("Program folder not created: " + programFolder);
     programFolderCreated_ = ours && !existed && folderExists(programFolder);
 
     createLoggedShortcut(mainProgramPath_, programFolder + "\\" + state_.productName + ".lnk", state_.productName);

@@ -2,20 +2,9 @@
 
 #include <cstdint>
 
+#include "core/ascii_text.h"
+
 namespace tarnwick {
-namespace {
-
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        auto a = static_cast<unsigned char>(text[i]);
-        if (a >= 'a' && a <= 'z') a = static_cast<unsigned char>(a - 'a' + 'A');
-        if (a != static_cast<unsigned char>(prefix[i])) return false; // root names are upper case
-    }
-    return true;
-}
-
-} // namespace
 
 std::optional<TRegistryKeyPath> parseRegistryKeyPath(std::string_view keyPath) {
     // Tested in this order. No name is a prefix of an earlier one, so the order only matters for
@@ -29,7 +18,7 @@ std::optional<TRegistryKeyPath> parseRegistryKeyPath(std::string_view keyPath) {
         {"HKEY_CURRENT_CONFIG", kRootCurrentConfig},
     };
     for (const auto& root : roots) {
-        if (!startsWithIgnoringCase(keyPath, root.name)) continue;
+        if (!asciiStartsWithIgnoringCase(keyPath, root.name)) continue;
         TRegistryKeyPath parsed{root.handle, {}};
         if (keyPath.size() > root.name.size() + 1) parsed.subKeyPath = std::string(keyPath.substr(root.name.size() + 1));
         if (!parsed.subKeyPath.empty() && parsed.subKeyPath.back() == '\\') parsed.subKeyPath.pop_back();

@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <iterator>
 
 namespace tarnwick::ui {
 
@@ -17,17 +18,56 @@ TPicture::~TPicture() {
 
 namespace {
 
-// Default sizes of kinds whose height the tables leave open.
-int defaultHeight(TControlKind kind) {
-    switch (kind) {
-    case TControlKind::Edit: return 21;
-    case TControlKind::CheckBox: return 17;
-    case TControlKind::ProgressBar: return 17;
-    case TControlKind::Button: return 25;
-    case TControlKind::DriveCombo: return 19;
-    default: return 0;
+// What each kind of control is, one row a kind, in the order of TControlKind.
+struct TKindTraits {
+    TControlKind kind;
+    const char* windowClass;  // nullptr: no window (drawn by its parent)
+    DWORD style;              // besides WS_CHILD, WS_CLIPSIBLINGS, visibility and enabling
+    DWORD exStyle;
+    int defaultHeight;        // when the row leaves the height at 0
+    int dropDownHeight;       // added to the created window (a combo box's list)
+    bool container;           // holds rows of its own: clips them, tabs into them
+    bool hasText;             // created with its caption as window text
+    bool readOnlyAndScroll;   // honours cfReadOnly and cfVScroll
+    bool windowColors;        // the system's window colours unless the row sets a colour
+    int clickOn;              // the notification that raises OnClick, -1 for none
+    int changeOn;             // the notification that raises OnChange, -1 for none
+};
+
+constexpr DWORD kTab = WS_TABSTOP;
+constexpr DWORD kList = WS_TABSTOP | LBS_NOTIFY | WS_VSCROLL | LBS_NOINTEGRALHEIGHT;
+
+constexpr TKindTraits kKinds[] = {
+    {TControlKind::Label, "TLabel", 0, 0, 0, 0, false, true, false, false, -1, -1},
+    {TControlKind::Image, nullptr, 0, 0, 0, 0, false, false, false, false, -1, -1},
+    {TControlKind::Panel, "TPanel", 0, 0, 0, 0, true, false, false, false, -1, -1},
+    {TControlKind::GroupBox, "TGroupBox", 0, 0, 0, 0, true, true, false, false, -1, -1},
+    {TControlKind::Notebook, "TNotebook", 0, 0, 0, 0, true, false, false, false, -1, -1},
+    {TControlKind::Page, "TPage", 0, 0, 0, 0, true, false, false, false, -1, -1},
+    {TControlKind::Edit, "EDIT", kTab | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 21, 0, false, true, false, true, -1,
+     EN_CHANGE},
+    {TControlKind::Memo, "EDIT", kTab | ES_MULTILINE | ES_AUTOVSCROLL, WS_EX_CLIENTEDGE, 0, 0, false, true, true,
+     false, -1, EN_CHANGE},
+    {TControlKind::Button, "BUTTON", kTab | BS_PUSHBUTTON, 0, 25, 0, false, true, false, false, BN_CLICKED, -1},
+    {TControlKind::CheckBox, "BUTTON", kTab | BS_AUTOCHECKBOX, 0, 17, 0, false, true, false, false, BN_CLICKED, -1},
+    {TControlKind::ListBox, "LISTBOX", kList, WS_EX_CLIENTEDGE, 0, 0, false, false, false, true, LBN_SELCHANGE, -1},
+    {TControlKind::ProgressBar, PROGRESS_CLASSA, 0, 0, 17, 0, false, false, false, true, -1, -1},
+    // Double-clicking a folder opens it, which raises OnChange (SetDirectory).
+    {TControlKind::DirectoryList, "LISTBOX", kList | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS, WS_EX_CLIENTEDGE, 0, 0,
+     false, false, false, true, -1, -1},
+    {TControlKind::DriveCombo, "COMBOBOX", kTab | CBS_DROPDOWNLIST | WS_VSCROLL, 0, 19, 200, false, false, false,
+     true, -1, CBN_SELCHANGE},
+};
+
+constexpr bool kindsInOrder() {
+    for (std::size_t i = 0; i < std::size(kKinds); ++i) {
+        if (static_cast<std::size_t>(kKinds[i].kind) != i) return false;
     }
+    return std::size(kKinds) == static_cast<std::size_t>(TControlKind::DriveCombo) + 1;
 }
+static_assert(kindsInOrder(), "one row a kind, in the order of TControlKind");
+
+const TKindTraits& traitsOf(TControlKind kind) { return kKinds[static_cast<std::size_t>(kind)]; }
 
 } // namespace
 
@@ -38,7 +78,7 @@ TControl::TControl(TForm* form, TControl* parent, const TControlDef& def, int id
     Name = def.name;
     ModalResult = def.modalResult;
     const int width = def.width;
-    const int height = def.height != 0 ? def.height : defaultHeight(kind_);
+    const int height = def.height != 0 ? def.height : traitsOf(kind_).defaultHeight;
     bounds_ = RECT{def.left, def.top, def.left + width, def.top + height};
     autoSize_ = kind_ == TControlKind::Label && def.width == 0;
     if (parent_ == nullptr) return; // the form's root: its window is the form's
@@ -60,64 +100,18 @@ void TControl::createWindow() {
         return;
     }
     if (autoSize_) autoSizeLabel();
-    const char* cls = "";
-    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (visible_ ? WS_VISIBLE : 0) | (enabled_ ? 0 : WS_DISABLED);
-    DWORD ex = 0;
-    int createHeight = bounds_.bottom - bounds_.top;
-    switch (kind_) {
-    case TControlKind::Label: cls = "TLabel"; break;
-    case TControlKind::Panel: cls = "TPanel"; break;
-    case TControlKind::GroupBox: cls = "TGroupBox"; break;
-    case TControlKind::Notebook: cls = "TNotebook"; break;
-    case TControlKind::Page: cls = "TPage"; break;
-    case TControlKind::Edit:
-        cls = "EDIT";
-        style |= WS_TABSTOP | ES_AUTOHSCROLL;
-        ex = WS_EX_CLIENTEDGE;
-        break;
-    case TControlKind::Memo:
-        cls = "EDIT";
-        style |= WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL;
-        if ((flags_ & cfReadOnly) != 0) style |= ES_READONLY;
-        if ((flags_ & cfVScroll) != 0) style |= WS_VSCROLL;
-        ex = WS_EX_CLIENTEDGE;
-        break;
-    case TControlKind::Button:
-        cls = "BUTTON";
-        style |= WS_TABSTOP | ((flags_ & cfDefault) != 0 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
-        break;
-    case TControlKind::CheckBox:
-        cls = "BUTTON";
-        style |= WS_TABSTOP | BS_AUTOCHECKBOX;
-        break;
-    case TControlKind::ListBox:
-        cls = "LISTBOX";
-        style |= WS_TABSTOP | LBS_NOTIFY | WS_VSCROLL | LBS_NOINTEGRALHEIGHT;
-        ex = WS_EX_CLIENTEDGE;
-        break;
-    case TControlKind::ProgressBar: cls = PROGRESS_CLASSA; break;
-    case TControlKind::DirectoryList:
-        cls = "LISTBOX";
-        style |= WS_TABSTOP | LBS_NOTIFY | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | WS_VSCROLL | LBS_NOINTEGRALHEIGHT;
-        ex = WS_EX_CLIENTEDGE;
-        break;
-    case TControlKind::DriveCombo:
-        cls = "COMBOBOX";
-        style |= WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL;
-        createHeight += 200; // the dropped-down list
-        break;
-    case TControlKind::Image: break;
-    }
-    const bool container = kind_ == TControlKind::Panel || kind_ == TControlKind::GroupBox ||
-                           kind_ == TControlKind::Notebook || kind_ == TControlKind::Page;
-    if (container) {
+    const TKindTraits& traits = traitsOf(kind_);
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (visible_ ? WS_VISIBLE : 0) | (enabled_ ? 0 : WS_DISABLED) | traits.style;
+    DWORD ex = traits.exStyle;
+    if (traits.readOnlyAndScroll && (flags_ & cfReadOnly) != 0) style |= ES_READONLY;
+    if (traits.readOnlyAndScroll && (flags_ & cfVScroll) != 0) style |= WS_VSCROLL;
+    if (kind_ == TControlKind::Button && (flags_ & cfDefault) != 0) style |= BS_DEFPUSHBUTTON;
+    if (traits.container) {
         style |= WS_CLIPCHILDREN;
         ex |= WS_EX_CONTROLPARENT;
     }
-    const bool hasText = kind_ == TControlKind::Label || kind_ == TControlKind::Edit || kind_ == TControlKind::Memo ||
-                         kind_ == TControlKind::Button || kind_ == TControlKind::CheckBox ||
-                         kind_ == TControlKind::GroupBox;
-    handle_ = CreateWindowExA(ex, cls, hasText ? caption_.c_str() : "", style, bounds_.left, bounds_.top,
+    const int createHeight = bounds_.bottom - bounds_.top + traits.dropDownHeight;
+    handle_ = CreateWindowExA(ex, traits.windowClass, traits.hasText ? caption_.c_str() : "", style, bounds_.left, bounds_.top,
                               bounds_.right - bounds_.left, createHeight, parent_->Handle(),
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), Application->Instance(), this);
     if (handle_ == nullptr) throw std::runtime_error("cannot create the control " + Name);
@@ -291,55 +285,33 @@ void TControl::fire(const TNotifyEvent& event) {
 }
 
 LRESULT TControl::HandleCommand(int code) {
-    switch (kind_) {
-    case TControlKind::Button:
+    const TKindTraits& traits = traitsOf(kind_);
+    if (code == traits.clickOn) {
         // Wine delivers BM_CLICK to disabled buttons too; a user cannot click them.
-        if (code == BN_CLICKED && enabled_ && Showing()) {
+        if (kind_ == TControlKind::Button) {
+            if (!enabled_ || !Showing()) return 0;
             if (ModalResult != 0) form_->ModalResult = ModalResult;
-            fire(OnClick);
         }
-        break;
-    case TControlKind::CheckBox:
-        if (code == BN_CLICKED) fire(OnClick);
-        break;
-    case TControlKind::Edit:
-    case TControlKind::Memo:
-        if (code == EN_CHANGE) fire(OnChange);
-        break;
-    case TControlKind::ListBox:
-        if (code == LBN_SELCHANGE) fire(OnClick);
-        break;
-    case TControlKind::DirectoryList:
-        if (code == LBN_DBLCLK) {
-            const int index = ItemIndex();
-            if (index >= 0 && static_cast<size_t>(index) < dirEntries_.size()) {
-                const std::string path = dirEntries_[static_cast<size_t>(index)].path;
-                SetDirectory(path);
-            }
+        fire(OnClick);
+    } else if (code == traits.changeOn) {
+        fire(OnChange);
+    } else if (kind_ == TControlKind::DirectoryList && code == LBN_DBLCLK) {
+        const int index = ItemIndex();
+        if (index >= 0 && static_cast<size_t>(index) < dirEntries_.size()) {
+            const std::string path = dirEntries_[static_cast<size_t>(index)].path;
+            SetDirectory(path);
         }
-        break;
-    case TControlKind::DriveCombo:
-        if (code == CBN_SELCHANGE) fire(OnChange);
-        break;
-    default: break;
     }
     return 0;
 }
 
 LRESULT TControl::HandleCtlColor(HDC dc) {
-    switch (kind_) {
-    case TControlKind::Edit:
-    case TControlKind::ListBox:
-    case TControlKind::DirectoryList:
-    case TControlKind::DriveCombo:
-    case TControlKind::ProgressBar:
+    if (traitsOf(kind_).windowColors) {
         if (fontColor_ != clInherit) SetTextColor(dc, EffectiveFontColor());
         if (color_ == clInherit) {
             SetBkColor(dc, GetSysColor(COLOR_WINDOW));
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
         }
-        break;
-    default: break;
     }
     const COLORREF background = EffectiveColor();
     SetTextColor(dc, EffectiveFontColor());

@@ -6,7 +6,7 @@
 
 #include "zip/zacrypt.h"
 #include "zip/zazlib.h"
-#include "zip/ziparchiver.h"
+#include "zip/ziparchiver_shared.h"
 
 namespace tarnwick {
 namespace {
@@ -64,7 +64,7 @@ bool TZABaseArchiver::InternalCompressFile(TStream* source, TStream* archive, TD
         std::unique_ptr<TZADeflater> deflater;
         if (mode != 0) {
             deflater = std::make_unique<TZADeflater>(mode);
-            if (!deflater->Ok()) throw EZAException(34, {total, std::int64_t{0}}, this);
+            if (!deflater->Ok()) throw EZAException(TZANativeError::CompressedSize, {total, std::int64_t{0}}, this);
         }
         std::vector<unsigned char> output;
         while (consumed < total) {
@@ -86,7 +86,7 @@ bool TZABaseArchiver::InternalCompressFile(TStream* source, TStream* archive, TD
             if (mode == 0) {
                 output.assign(input.begin(), input.begin() + want);
             } else if (!deflater->Deflate(input.data(), got, last, output)) {
-                throw EZAException(34, {total, consumed}, this);
+                throw EZAException(TZANativeError::CompressedSize, {total, consumed}, this);
             }
             if (encrypted) ZipEncryptBuffer(static_cast<int>(output.size()), 0, reinterpret_cast<char*>(output.data()), keys);
             if (archive->Write(output.data(), output.size()) != output.size()) break;
@@ -97,7 +97,7 @@ bool TZABaseArchiver::InternalCompressFile(TStream* source, TStream* archive, TD
 
     if (consumed < total) {
         if (Cancel) return false;
-        throw EZAException(34, {total, consumed}, this);
+        throw EZAException(TZANativeError::CompressedSize, {total, consumed}, this);
     }
     FileBytesDone = static_cast<double>(consumed);
     item.Crc32 = ~crc;
@@ -113,7 +113,7 @@ bool TZABaseArchiver::InternalCompressFile(TStream* source, TStream* archive, TD
     item.UncompressedSize = (total >= 0xFFFFFFFF || always) ? 0xFFFFFFFF : static_cast<std::uint32_t>(total);
     const bool needed = item.CompressedSize == 0xFFFFFFFF || item.UncompressedSize == 0xFFFFFFFF;
     if (needed) {
-        if (Zip64Mode == zmDisabled) throw EZAException(41, {item.SourceFileName}, this);
+        if (Zip64Mode == zmDisabled) throw EZAException(TZANativeError::Zip64ItemNotEnabled, {item.SourceFileName}, this);
         item.HasZip64Info = true;
     }
     return true;

@@ -1,66 +1,88 @@
 // The message tables, the prompt texts and the CRC-32 table.
 #include "zip/zaconst.h"
 
+#include <iterator>
+
 namespace tarnwick {
 
-const TZANativeErrorPair ZANativeToErrorCode[61] = {
-    {0, 0},   {1, 1},   {2, 1},   {3, 1},   {4, 1},   {5, 2},   {6, 3},   {7, 1},   {8, 4},   {9, 5},   {10, 5},
-    {11, 6},  {12, 6},  {13, 7},  {14, 7},  {15, 6},  {16, 1},  {17, 8},  {18, 6},  {19, 9},  {20, 10}, {21, 1},
-    {22, 11}, {23, 9},  {24, 1},  {25, 11}, {26, 13}, {27, 14}, {28, 15}, {29, 5},  {30, 6},  {31, 6},  {32, 16},
-    {33, 12}, {34, 17}, {35, 18}, {36, 19}, {37, 20}, {38, 6},  {39, 21}, {40, 22}, {41, 23}, {42, 6},  {43, 23},
-    {44, 24}, {45, 24}, {46, 25}, {47, 26}, {48, 27}, {49, 28}, {50, 29}, {51, 30}, {52, 31}, {53, 6},  {54, 6},
-    {55, 32}, {56, 33}, {57, -1}, {58, -1}, {59, -1}, {60, -1},
-};
-
-const char* const ZAErrorMessages[41] = {
-    "Unknown error",
-    "Index out of bounds",
-    "Invalid compression mode. Mode must be in [0-9] range",
-    "Unexpected nil pointer",
-    "Invalid size or check sum of file or unsupported compression format",
-    "File name is blank. Specify appropriate file name",
-    "File \"%s\" not found",
-    "Archive is not open",
-    "SFXStub property is not specified",
-    "Cannot create file \"%s\"",
-    "Cannot create directory \"%s\"",
-    "Internal error. Update is not started",
-    "Cannot open file \"%s\"",
-    "Cannot proceed when update is not ended. Preceding EndUpdate call is required.",
-    "Cannot delete file \"%s\"",
-    "In-memory archive can be created only",
-    "File is open in read-only mode",
-    "Invalid compressed size, rfs.size = %d, count = %d",
-    "Invalid archive file.",
-    "Cannot create output file. Probably file is locked by another process. FileName = '%s'.",
-    "Archive is open. You should close it beore performing this operation.",
-    "Unable to create directory",
-    "Cannot find Zip64 directory end record",
-    "Cannot compress file '%s'. Zip64 mode is not enabled",
-    "Cannot open archive file. Opening aborted or invalid file",
-    "Write to stream error",
-    "Cannot place SFX stub on volume. Volume size limit is too small",
-    "Archive is damaged. Open failed",
-    "MakeSFX is not allowed for splitted or spanned archives. Set SFXStub before archive creation instead of MakeSFX",
-    "Archive already has SFX stub",
-    "Multi-volume archive is not allowed for custom stream",
-    "Multi-spanned archive is not allowed for modification. Use BeginUpdate/EndUpdate methods to add files several times",
-    "Deflate64 compression method is not supported",
-    "MakeSFX error",
-    "", "", "", "", "", "", "",
+// Native codes in order; error codes 34 to 40 have no row and so no text, and 57 to 60 map to
+// -1, which has none either: both read as "Unknown error".
+const TZAErrorRow ZAErrorTable[61] = {
+    {TZANativeError::Unknown, 0, "Unknown error"},
+    {TZANativeError::SetItemIndex, 1, "Index out of bounds"},
+    {TZANativeError::GetItemIndex, 1, "Index out of bounds"},
+    {TZANativeError::ItemPointerIndex, 1, "Index out of bounds"},
+    {TZANativeError::RemoveItemIndex, 1, "Index out of bounds"},
+    {TZANativeError::CompressionModeRange, 2, "Invalid compression mode. Mode must be in [0-9] range"},
+    {TZANativeError::NilStream, 3, "Unexpected nil pointer"},
+    {TZANativeError::OldRecordMissing, 1, "Index out of bounds"},
+    {TZANativeError::ItemDataInvalid, 4, "Invalid size or check sum of file or unsupported compression format"},
+    {TZANativeError::BlankFileName, 5, "File name is blank. Specify appropriate file name"},
+    {TZANativeError::BlankFileNameForMode, 5, "File name is blank. Specify appropriate file name"},
+    {TZANativeError::Reserved11, 6, "File \"%s\" not found"},
+    {TZANativeError::FileNotFound, 6, "File \"%s\" not found"},
+    {TZANativeError::ArchiveNotOpen, 7, "Archive is not open"},
+    {TZANativeError::Reserved14, 7, "Archive is not open"},
+    {TZANativeError::ItemNotFound, 6, "File \"%s\" not found"},
+    {TZANativeError::ExtractItemIndex, 1, "Index out of bounds"},
+    {TZANativeError::NoSFXStub, 8, "SFXStub property is not specified"},
+    {TZANativeError::SFXStubNotFound, 6, "File \"%s\" not found"},
+    {TZANativeError::CannotCreateFile, 9, "Cannot create file \"%s\""},
+    {TZANativeError::CannotCreateFolder, 10, "Cannot create directory \"%s\""},
+    {TZANativeError::DeleteItemIndex, 1, "Index out of bounds"},
+    {TZANativeError::DeleteOutsideUpdate, 11, "Internal error. Update is not started"},
+    {TZANativeError::Reserved23, 9, "Cannot create file \"%s\""},
+    {TZANativeError::UpdateItemIndex, 1, "Index out of bounds"},
+    {TZANativeError::UpdateOutsideUpdate, 11, "Internal error. Update is not started"},
+    {TZANativeError::UpdateNotEnded, 13, "Cannot proceed when update is not ended. Preceding EndUpdate call is required."},
+    {TZANativeError::CannotDeleteFile, 14, "Cannot delete file \"%s\""},
+    {TZANativeError::InMemoryCreateOnly, 15, "In-memory archive can be created only"},
+    {TZANativeError::InMemoryWithoutFileName, 5, "File name is blank. Specify appropriate file name"},
+    {TZANativeError::RenameItemNotFound, 6, "File \"%s\" not found"},
+    {TZANativeError::AttributeItemNotFound, 6, "File \"%s\" not found"},
+    {TZANativeError::ReadOnly, 16, "File is open in read-only mode"},
+    {TZANativeError::CannotOpenSource, 12, "Cannot open file \"%s\""},
+    {TZANativeError::CompressedSize, 17, "Invalid compressed size, rfs.size = %d, count = %d"},
+    {TZANativeError::NoLocalHeader, 18, "Invalid archive file."},
+    {TZANativeError::CannotCreateRepairFile, 19, "Cannot create output file. Probably file is locked by another process. FileName = '%s'."},
+    {TZANativeError::RepairOpenArchive, 20, "Archive is open. You should close it beore performing this operation."},
+    {TZANativeError::CommentItemNotFound, 6, "File \"%s\" not found"},
+    {TZANativeError::BlankFolder, 21, "Unable to create directory"},
+    {TZANativeError::Zip64EndMissing, 22, "Cannot find Zip64 directory end record"},
+    {TZANativeError::Zip64ItemNotEnabled, 23, "Cannot compress file '%s'. Zip64 mode is not enabled"},
+    {TZANativeError::PasswordItemNotFound, 6, "File \"%s\" not found"},
+    {TZANativeError::Zip64NotEnabled, 23, "Cannot compress file '%s'. Zip64 mode is not enabled"},
+    {TZANativeError::VolumeEndMissing, 24, "Cannot open archive file. Opening aborted or invalid file"},
+    {TZANativeError::VolumeAborted, 24, "Cannot open archive file. Opening aborted or invalid file"},
+    {TZANativeError::VolumeWrite, 25, "Write to stream error"},
+    {TZANativeError::Reserved47, 26, "Cannot place SFX stub on volume. Volume size limit is too small"},
+    {TZANativeError::ArchiveDamaged, 27, "Archive is damaged. Open failed"},
+    {TZANativeError::SFXOnVolumes, 28, "MakeSFX is not allowed for splitted or spanned archives. Set SFXStub before archive creation instead of MakeSFX"},
+    {TZANativeError::AlreadySFX, 29, "Archive already has SFX stub"},
+    {TZANativeError::CustomStreamVolumes, 30, "Multi-volume archive is not allowed for custom stream"},
+    {TZANativeError::ModifyVolumes, 31, "Multi-spanned archive is not allowed for modification. Use BeginUpdate/EndUpdate methods to add files several times"},
+    {TZANativeError::Reserved53, 6, "File \"%s\" not found"},
+    {TZANativeError::Reserved54, 6, "File \"%s\" not found"},
+    {TZANativeError::Deflate64, 32, "Deflate64 compression method is not supported"},
+    {TZANativeError::MakeSFXFailed, 33, "MakeSFX error"},
+    {TZANativeError::Reserved57, -1, nullptr},
+    {TZANativeError::Reserved58, -1, nullptr},
+    {TZANativeError::Reserved59, -1, nullptr},
+    {TZANativeError::Reserved60, -1, nullptr},
 };
 
 int ZANativeToError(int nativeCode) {
-    for (const TZANativeErrorPair& pair : ZANativeToErrorCode) {
-        // 57 to 60 map to -1, which has no message: treated like an unmapped code.
-        if (pair.nativeCode == nativeCode) return pair.errorCode < 0 ? 0 : pair.errorCode;
-    }
-    return 0;
+    if (nativeCode < 0 || nativeCode >= static_cast<int>(std::size(ZAErrorTable))) return 0;
+    // 57 to 60 map to -1, which has no message: treated like an unmapped code.
+    const int errorCode = ZAErrorTable[nativeCode].errorCode;
+    return errorCode < 0 ? 0 : errorCode;
 }
 
 std::string ZAErrorMessageText(int errorCode) {
-    if (errorCode < 0 || errorCode >= 41) return {};
-    return ZAErrorMessages[errorCode];
+    for (const TZAErrorRow& row : ZAErrorTable) {
+        if (row.errorCode == errorCode && row.message != nullptr) return row.message;
+    }
+    return {};
 }
 
 const char* const _SConfirmOverwrite = "Overwrite file \"%s\" with \"%s\"";

@@ -5,111 +5,17 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "core/byte_order.h"
 #include "zip/os/os.h"
 #include "zip/zastrfunc.h"
+#include "zip/zadirmanager.h"
 #include "zip/ziparchiver.h"
 
 namespace tarnwick {
 
-// ---- Records -------------------------------------------------------------------------------
-void TZAZipCentralDir::Load(const unsigned char* p) {
-    Signature = loadLE32(p);
-    VersionMadeBy = loadLE16(p + 4);
-    VersionNeededToExtract = loadLE16(p + 6);
-    GeneralPurposeBitFlag = loadLE16(p + 8);
-    CompressionMethod = loadLE16(p + 10);
-    LastModFileTime = loadLE16(p + 12);
-    LastModFileDate = loadLE16(p + 14);
-    Crc32 = loadLE32(p + 16);
-    CompressedSize = loadLE32(p + 20);
-    UncompressedSize = loadLE32(p + 24);
-    FileNameLength = loadLE16(p + 28);
-    ExtraFieldLength = loadLE16(p + 30);
-    FileCommentLength = loadLE16(p + 32);
-    DiskNumberStart = loadLE16(p + 34);
-    InternalFileAttributes = loadLE16(p + 36);
-    ExternalFileAttributes = loadLE32(p + 38);
-    RelativeOffsetOfLocalHeader = loadLE32(p + 42);
-}
-
-void TZAZipCentralDir::Store(unsigned char* p) const {
-    storeLE32(p, Signature);
-    storeLE16(p + 4, VersionMadeBy);
-    storeLE16(p + 6, VersionNeededToExtract);
-    storeLE16(p + 8, GeneralPurposeBitFlag);
-    storeLE16(p + 10, CompressionMethod);
-    storeLE16(p + 12, LastModFileTime);
-    storeLE16(p + 14, LastModFileDate);
-    storeLE32(p + 16, Crc32);
-    storeLE32(p + 20, CompressedSize);
-    storeLE32(p + 24, UncompressedSize);
-    storeLE16(p + 28, FileNameLength);
-    storeLE16(p + 30, ExtraFieldLength);
-    storeLE16(p + 32, FileCommentLength);
-    storeLE16(p + 34, DiskNumberStart);
-    storeLE16(p + 36, InternalFileAttributes);
-    storeLE32(p + 38, ExternalFileAttributes);
-    storeLE32(p + 42, RelativeOffsetOfLocalHeader);
-}
-
-void TZAZipFileHeader::Load(const unsigned char* p) {
-    Signature = loadLE32(p);
-    VersionNeededToExtract = loadLE16(p + 4);
-    GeneralPurposeBitFlag = loadLE16(p + 6);
-    CompressionMethod = loadLE16(p + 8);
-    LastModFileTime = loadLE16(p + 10);
-    LastModFileDate = loadLE16(p + 12);
-    Crc32 = loadLE32(p + 14);
-    CompressedSize = loadLE32(p + 18);
-    UncompressedSize = loadLE32(p + 22);
-    FileNameLength = loadLE16(p + 26);
-    ExtraFieldLength = loadLE16(p + 28);
-}
-
-void TZAZipCentralDirEnd::Load(const unsigned char* p) {
-    Signature = loadLE32(p);
-    NumberOfThisDisk = loadLE16(p + 4);
-    NumberOfTheDiskWithTheStartOfTheCentralDirectory = loadLE16(p + 6);
-    TotalNumberOfEntriesOnThisDisk = loadLE16(p + 8);
-    TotalNumberOfEntries = loadLE16(p + 10);
-    SizeOfTheCentralDirectory = loadLE32(p + 12);
-    OffsetOfStartOfCentralDirectory = loadLE32(p + 16);
-    ZipfileCommentLength = loadLE16(p + 20);
-}
-
-void TZAZipCentralDirEnd::Store(unsigned char* p) const {
-    storeLE32(p, Signature);
-    storeLE16(p + 4, NumberOfThisDisk);
-    storeLE16(p + 6, NumberOfTheDiskWithTheStartOfTheCentralDirectory);
-    storeLE16(p + 8, TotalNumberOfEntriesOnThisDisk);
-    storeLE16(p + 10, TotalNumberOfEntries);
-    storeLE32(p + 12, SizeOfTheCentralDirectory);
-    storeLE32(p + 16, OffsetOfStartOfCentralDirectory);
-    storeLE16(p + 20, ZipfileCommentLength);
-}
-
-void TZAZip64CentralDirEnd::Load(const unsigned char* p) {
-    Signature = loadLE32(p);
-    SizeOfZip64CentralDirEnd = loadLE64(p + 4);
-    VersionMadeBy = loadLE16(p + 12);
-    VersionNeededToExtract = loadLE16(p + 14);
-    NumberOfThisDisk = loadLE32(p + 16);
-    NumberOfTheDiskWithTheStartOfTheCentralDirectory = loadLE32(p + 20);
-    TotalNumberOfEntriesOnThisDisk = loadLE64(p + 24);
-    TotalNumberOfEntries = loadLE64(p + 32);
-    SizeOfTheCentralDirectory = loadLE64(p + 40);
-    OffsetOfStartOfCentralDirectory = loadLE64(p + 48);
-}
-
-void TZAZip64CentralDirEndLocator::Load(const unsigned char* p) {
-    Signature = loadLE32(p);
-    NumberOfTheDiskWithTheStartOfTheZip64CentralDirEnd = loadLE32(p + 4);
-    RelativeOffsetOfTheZip64CentralDirEnd = loadLE64(p + 8);
-    TotalNumberOfDisks = loadLE32(p + 16);
-}
-
+// ---- Items ----------------------------------------------------------------------------------
 std::int64_t TDirItem::GetCompressedSize() const {
     return CompressedSize == 0xFFFFFFFF ? Zip64Info.CompressedSize : static_cast<std::int64_t>(CompressedSize);
 }
@@ -152,22 +58,22 @@ void TZADirArray::SetCount(int count) {
 }
 
 TDirItem TZADirArray::GetItem(int index) const {
-    if (index < 0 || index >= count_) throw EZAException(2, nullptr);
+    if (index < 0 || index >= count_) throw EZAException(TZANativeError::GetItemIndex, nullptr);
     return items_[static_cast<std::size_t>(index)];
 }
 
 PDirItem TZADirArray::GetItemPtr(int index) {
-    if (index < 0 || index >= count_) throw EZAException(3, nullptr);
+    if (index < 0 || index >= count_) throw EZAException(TZANativeError::ItemPointerIndex, nullptr);
     return &items_[static_cast<std::size_t>(index)];
 }
 
 const TDirItem* TZADirArray::GetItemPtr(int index) const {
-    if (index < 0 || index >= count_) throw EZAException(3, nullptr);
+    if (index < 0 || index >= count_) throw EZAException(TZANativeError::ItemPointerIndex, nullptr);
     return &items_[static_cast<std::size_t>(index)];
 }
 
 void TZADirArray::SetItem(int index, const TDirItem& item) {
-    if (index < 0 || index >= count_) throw EZAException(1, nullptr);
+    if (index < 0 || index >= count_) throw EZAException(TZANativeError::SetItemIndex, nullptr);
     TDirItem& slot = items_[static_cast<std::size_t>(index)];
     if (&slot == &item) return;
     slot.ExtraFields.clear();
@@ -177,7 +83,7 @@ void TZADirArray::SetItem(int index, const TDirItem& item) {
 }
 
 void TZADirArray::DeleteItem(int index) {
-    if (index < 0 || index >= count_) throw EZAException(4, nullptr);
+    if (index < 0 || index >= count_) throw EZAException(TZANativeError::RemoveItemIndex, nullptr);
     releaseItem(items_[static_cast<std::size_t>(index)]);
     std::move(items_.begin() + index + 1, items_.begin() + count_, items_.begin() + index);
     items_[static_cast<std::size_t>(count_ - 1)] = TDirItem{};
@@ -278,7 +184,7 @@ bool TZADirManager::GetCentralDirEnd(TZAZipCentralDirEnd& record, std::int64_t& 
         const std::int64_t p = size - n + i - 3;
         if (size - p < static_cast<std::int64_t>(TZAZipCentralDirEnd::kSize)) continue;
         TZAZipCentralDirEnd candidate;
-        candidate.Load(&tail[static_cast<std::size_t>(i - 3)]);
+        ReadRecord(&tail[static_cast<std::size_t>(i - 3)], TZAZipCentralDirEnd::kSize, candidate);
         // Valid only when its comment reaches exactly to the end of the stream.
         if (size - p - static_cast<std::int64_t>(TZAZipCentralDirEnd::kSize) != candidate.ZipfileCommentLength) continue;
         record = candidate;
@@ -382,7 +288,7 @@ void TZADirManager::LoadDir() {
     }
     const bool spanning = Archiver->GetSpanningMode() != smNone;
     if (!found) {
-        if (spanning) throw EZAException(44, Archiver);
+        if (spanning) throw EZAException(TZANativeError::VolumeEndMissing, Archiver);
         rebuildFromLocalHeaders();
         CentralDirOffset = ArchiveStream->GetSize();
         return;
@@ -393,8 +299,9 @@ void TZADirManager::LoadDir() {
         unsigned char locator[TZAZip64CentralDirEndLocator::kSize];
         ArchiveStream->SetPosition(e - 20);
         ArchiveStream->ReadBuffer(locator, sizeof locator);
-        if (loadLE32(locator) == kZip64LocatorSignature) {
-            Zip64Locator.Load(locator);
+        TZAZip64CentralDirEndLocator read;
+        if (ReadRecord(locator, sizeof locator, read) && read.Signature == kZip64LocatorSignature) {
+            Zip64Locator = read;
             IsZip64 = true;
             e -= 20;
         }
@@ -407,14 +314,15 @@ void TZADirManager::LoadDir() {
             if (at >= 0 && at + 56 <= ArchiveStream->GetSize()) {
                 ArchiveStream->SetPosition(at);
                 ArchiveStream->ReadBuffer(end64, sizeof end64);
-                if (loadLE32(end64) == kZip64EndSignature) {
-                    Zip64CentralDirEnd.Load(end64);
+                TZAZip64CentralDirEnd read;
+                if (ReadRecord(end64, sizeof end64, read) && read.Signature == kZip64EndSignature) {
+                    Zip64CentralDirEnd = read;
                     e -= 56;
                     ok = true;
                 }
             }
         }
-        if (!ok) throw EZAException(40, Archiver);
+        if (!ok) throw EZAException(TZANativeError::Zip64EndMissing, Archiver);
     }
 
     int first = 0, last = 0;
@@ -466,12 +374,12 @@ void TZADirManager::LoadDir() {
             ArchiveStream->SetPosition(0);
         }
         if (k == 0) CentralDirOffset = ArchiveStream->GetPosition();
-        unsigned char header[TZAZipCentralDir::kSize];
-        ArchiveStream->ReadBuffer(header, sizeof header);
+        TZAZipCentralDir header;
+        ReadRecordFrom(*ArchiveStream, header);
         const int index = CentralDir.GetCount();
         CentralDir.SetCount(index + 1);
         TDirItem& item = *CentralDir.GetItemPtr(index);
-        item.Load(header);
+        static_cast<TZAZipCentralDir&>(item) = header;
         const std::size_t variableSize =
             static_cast<std::size_t>(item.FileNameLength) + item.ExtraFieldLength + item.FileCommentLength;
         variable.resize(variableSize);
@@ -484,37 +392,20 @@ void TZADirManager::LoadDir() {
 
         if (item.ExtraFieldLength > 0) {
             item.HasZip64Info = false;
-            const std::size_t length = item.ExtraFieldLength;
-            std::size_t consumed = 0;
-            // A last block header that does not fit (fewer than 4 bytes left) is dropped: nothing
-            // outside this entry's own extra field is ever read.
-            while (length - consumed >= 4) {
+            // A last block header that does not fit (fewer than 4 bytes left) is dropped, and a
+            // block claiming more than is left keeps what is left: nothing outside this entry's
+            // own extra field is ever read.
+            TZACursor extra = TZACursor::Reader(cursor, item.ExtraFieldLength);
+            TZAExtraFieldHeader head;
+            while (extra.Left() >= TZAExtraFieldHeader::kSize && ReadRecord(extra, head)) {
                 TZAExtraFieldDataBlock block;
-                block.HeaderID = loadLE16(cursor + consumed);
-                block.DataSize = loadLE16(cursor + consumed + 2);
-                consumed += 4;
-                if (block.DataSize > length - consumed) block.DataSize = static_cast<std::uint16_t>(length - consumed);
-                block.Data.assign(cursor + consumed, cursor + consumed + block.DataSize);
-                consumed += block.DataSize;
-                if (block.HeaderID == 0x0001) {
-                    std::size_t at = 0;
-                    const std::size_t size = block.Data.size();
-                    if (item.UncompressedSize == 0xFFFFFFFF && size - at >= 8) {
-                        item.Zip64Info.UncompressedSize = static_cast<std::int64_t>(loadLE64(&block.Data[at]));
-                        at += 8;
-                    }
-                    if (item.CompressedSize == 0xFFFFFFFF && size - at >= 8) {
-                        item.Zip64Info.CompressedSize = static_cast<std::int64_t>(loadLE64(&block.Data[at]));
-                        at += 8;
-                    }
-                    if (item.RelativeOffsetOfLocalHeader == 0xFFFFFFFF && size - at >= 8) {
-                        item.Zip64Info.RelativeOffsetOfLocalHeader = static_cast<std::int64_t>(loadLE64(&block.Data[at]));
-                        at += 8;
-                    }
-                    if (item.DiskNumberStart == 0xFFFF && size - at >= 4) {
-                        item.Zip64Info.DiskNumberStart = loadLE32(&block.Data[at]);
-                        at += 4;
-                    }
+                block.HeaderID = head.HeaderID;
+                block.DataSize = static_cast<std::uint16_t>(std::min<std::size_t>(head.DataSize, extra.Left()));
+                const unsigned char* data = extra.Take(block.DataSize);
+                block.Data.assign(data, data + block.DataSize);
+                if (block.HeaderID == kZip64ExtraId) {
+                    TZACursor values = TZACursor::Reader(block.Data.data(), block.Data.size());
+                    Zip64InfoFields(item.Zip64Info, TZAZip64Present::Of(item), values);
                     item.HasZip64Info = true;
                 }
                 item.ExtraFields.push_back(std::move(block));
@@ -551,11 +442,9 @@ void TZADirManager::CalculateStubSize(std::int64_t endPosition) {
         std::int64_t p = position;
         if (!FindSignature(ArchiveStream, p, sig, 4)) break;
         if (size - p >= static_cast<std::int64_t>(TZAZipFileHeader::kSize)) {
-            unsigned char raw[TZAZipFileHeader::kSize];
-            ArchiveStream->SetPosition(p);
-            ArchiveStream->ReadBuffer(raw, sizeof raw);
             TZAZipFileHeader local;
-            local.Load(raw);
+            ArchiveStream->SetPosition(p);
+            ReadRecordFrom(*ArchiveStream, local);
             const bool nameFits = size - p - static_cast<std::int64_t>(TZAZipFileHeader::kSize) >= local.FileNameLength;
             const bool knownSignature =
                 local.Signature == kLocalHeaderSignature || local.Signature == kVariantLocalHeaderSignature;
@@ -580,14 +469,12 @@ void TZADirManager::ApplyStubOffset() {
 
 void TZADirManager::rebuildFromLocalHeaders() {
     std::int64_t p = FindLocalFileHeader(0);
-    if (p == -1) throw EZAException(35, Archiver);
+    if (p == -1) throw EZAException(TZANativeError::NoLocalHeader, Archiver);
     const std::int64_t size = ArchiveStream->GetSize();
     while (p != -1) {
-        unsigned char raw[TZAZipFileHeader::kSize];
-        ArchiveStream->SetPosition(p);
-        ArchiveStream->ReadBuffer(raw, sizeof raw);
         TZAZipFileHeader local;
-        local.Load(raw);
+        ArchiveStream->SetPosition(p);
+        ReadRecordFrom(*ArchiveStream, local);
         if (static_cast<std::int64_t>(local.CompressedSize) < size && local.ExtraFieldLength <= 260) {
             const int index = CentralDir.GetCount();
             CentralDir.SetCount(index + 1);
@@ -618,14 +505,14 @@ void TZADirManager::rebuildFromLocalHeaders() {
                 if (!item.FileName.empty()) item.ExternalFileAttributes = item.FileName.back() == '/' ? 0x10 : 0x20;
             }
             if (descriptor) {
-                const std::int64_t d = scanForward(p, kDataDescriptorSignature, 65535, 16);
+                const std::int64_t d = scanForward(p, kDataDescriptorSignature, 65535, TZADataDescriptor::kSize);
                 if (d != -1) {
-                    unsigned char dd[16];
+                    TZADataDescriptor found;
                     ArchiveStream->SetPosition(d);
-                    ArchiveStream->ReadBuffer(dd, sizeof dd);
-                    item.Crc32 = loadLE32(dd + 4);
-                    item.CompressedSize = loadLE32(dd + 8);
-                    item.UncompressedSize = loadLE32(dd + 12);
+                    ReadRecordFrom(*ArchiveStream, found);
+                    item.Crc32 = found.Crc32;
+                    item.CompressedSize = found.CompressedSize;
+                    item.UncompressedSize = found.UncompressedSize;
                 }
             }
         }
@@ -642,9 +529,8 @@ bool TZADirManager::IsEncrypted() const {
 }
 
 void TZADirManager::OpenVolume(TZAVolumeNumberInfo* volume) {
-    if (IsCustomStream) return;
-    Archiver->OpenVolume(*volume);
-    ArchiveStream = Archiver->GetArchiveStream();
+    if (IsCustomStream || !VolumeOpener) return;
+    ArchiveStream = VolumeOpener(*volume);
 }
 
 std::string TZADirManager::EncodeName(TDirItem& item) const {
@@ -661,21 +547,15 @@ std::string TZADirManager::EncodeName(TDirItem& item) const {
 }
 
 void TZADirManager::SetZip64Extra(TDirItem& item) {
-    std::vector<unsigned char> data;
-    auto put = [&data](std::uint64_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i) data.push_back(static_cast<unsigned char>(v >> (8 * i)));
-    };
-    if (item.UncompressedSize == 0xFFFFFFFF) put(static_cast<std::uint64_t>(item.Zip64Info.UncompressedSize), 8);
-    if (item.CompressedSize == 0xFFFFFFFF) put(static_cast<std::uint64_t>(item.Zip64Info.CompressedSize), 8);
-    if (item.RelativeOffsetOfLocalHeader == 0xFFFFFFFF) {
-        put(static_cast<std::uint64_t>(item.Zip64Info.RelativeOffsetOfLocalHeader), 8);
-    }
-    if (item.DiskNumberStart == 0xFFFF) put(item.Zip64Info.DiskNumberStart, 4);
-    std::erase_if(item.ExtraFields, [](const TZAExtraFieldDataBlock& b) { return b.HeaderID == 0x0001; });
+    const TZAZip64Present present = TZAZip64Present::Of(item);
+    std::vector<unsigned char> data(present.Size());
+    TZACursor values = TZACursor::Writer(data.data(), data.size());
+    Zip64InfoFields(std::as_const(item.Zip64Info), present, values);
+    std::erase_if(item.ExtraFields, [](const TZAExtraFieldDataBlock& b) { return b.HeaderID == kZip64ExtraId; });
     item.HasZip64Info = !data.empty();
     if (data.empty()) return;
     TZAExtraFieldDataBlock block;
-    block.HeaderID = 0x0001;
+    block.HeaderID = kZip64ExtraId;
     block.DataSize = static_cast<std::uint16_t>(data.size());
     block.Data = std::move(data);
     item.ExtraFields.insert(item.ExtraFields.begin(), std::move(block));
@@ -683,25 +563,22 @@ void TZADirManager::SetZip64Extra(TDirItem& item) {
 
 std::vector<unsigned char> TZADirManager::BuildCentralRecord(TDirItem& stored) const {
     const std::string name = EncodeName(stored);
-    TDirItem item = stored;
-    std::vector<unsigned char> extra;
-    for (const TZAExtraFieldDataBlock& block : item.ExtraFields) {
-        unsigned char h[4];
-        storeLE16(h, block.HeaderID);
-        storeLE16(h + 2, static_cast<std::uint16_t>(block.Data.size()));
-        extra.insert(extra.end(), h, h + 4);
-        extra.insert(extra.end(), block.Data.begin(), block.Data.end());
-    }
-    item.FileNameLength = static_cast<std::uint16_t>(name.size());
-    item.ExtraFieldLength = static_cast<std::uint16_t>(extra.size());
-    item.FileCommentLength = static_cast<std::uint16_t>(item.FileComment.size());
+    std::size_t extraSize = 0;
+    for (const TZAExtraFieldDataBlock& block : stored.ExtraFields) extraSize += TZAExtraFieldHeader::kSize + block.Data.size();
+    TZAZipCentralDir header = stored;
+    header.FileNameLength = static_cast<std::uint16_t>(name.size());
+    header.ExtraFieldLength = static_cast<std::uint16_t>(extraSize);
+    header.FileCommentLength = static_cast<std::uint16_t>(stored.FileComment.size());
     // Sized once: g++ 12 sees out-of-bounds copies in growing inserts that cannot happen.
-    std::vector<unsigned char> record(TZAZipCentralDir::kSize + name.size() + extra.size() + item.FileComment.size());
-    item.Store(record.data());
-    unsigned char* at = record.data() + TZAZipCentralDir::kSize;
-    at = std::copy(name.begin(), name.end(), at);
-    at = std::copy(extra.begin(), extra.end(), at);
-    std::copy(item.FileComment.begin(), item.FileComment.end(), at);
+    std::vector<unsigned char> record(TZAZipCentralDir::kSize + name.size() + extraSize + stored.FileComment.size());
+    TZACursor out = TZACursor::Writer(record.data(), record.size());
+    WriteRecord(out, header);
+    out.Put(name.data(), name.size());
+    for (const TZAExtraFieldDataBlock& block : stored.ExtraFields) {
+        WriteRecord(out, TZAExtraFieldHeader{block.HeaderID, static_cast<std::uint16_t>(block.Data.size())});
+        out.Put(block.Data.data(), block.Data.size());
+    }
+    out.Put(stored.FileComment.data(), stored.FileComment.size());
     return record;
 }
 
@@ -722,25 +599,26 @@ void TZADirManager::SaveDir(bool, TStream* stream) {
     const std::int64_t count = CentralDir.GetCount();
     if (count >= 0xFFFF || start >= 0xFFFFFFFF || size >= 0xFFFFFFFF) zip64 = true;
     if (zip64 && Archiver->GetZip64Mode() == zmDisabled && (count >= 0xFFFF || start >= 0xFFFFFFFF)) {
-        throw EZAException(43, Archiver);
+        throw EZAException(TZANativeError::Zip64NotEnabled, Archiver);
     }
     if (zip64) {
-        const std::int64_t end64 = start + size;
-        unsigned char record[56 + 20];
-        storeLE32(record, kZip64EndSignature);
-        storeLE64(record + 4, 44);
-        storeLE16(record + 12, 45);
-        storeLE16(record + 14, 45);
-        storeLE32(record + 16, 0);
-        storeLE32(record + 20, 0);
-        storeLE64(record + 24, static_cast<std::uint64_t>(count));
-        storeLE64(record + 32, static_cast<std::uint64_t>(count));
-        storeLE64(record + 40, static_cast<std::uint64_t>(size));
-        storeLE64(record + 48, static_cast<std::uint64_t>(start));
-        storeLE32(record + 56, kZip64LocatorSignature);
-        storeLE32(record + 60, 0);
-        storeLE64(record + 64, static_cast<std::uint64_t>(end64));
-        storeLE32(record + 72, 1);
+        TZAZip64CentralDirEnd end64;
+        end64.Signature = kZip64EndSignature;
+        end64.SizeOfZip64CentralDirEnd = TZAZip64CentralDirEnd::kSize - 12;  // what follows this field
+        end64.VersionMadeBy = 45;
+        end64.VersionNeededToExtract = 45;
+        end64.TotalNumberOfEntriesOnThisDisk = static_cast<std::uint64_t>(count);
+        end64.TotalNumberOfEntries = static_cast<std::uint64_t>(count);
+        end64.SizeOfTheCentralDirectory = static_cast<std::uint64_t>(size);
+        end64.OffsetOfStartOfCentralDirectory = static_cast<std::uint64_t>(start);
+        TZAZip64CentralDirEndLocator locator;
+        locator.Signature = kZip64LocatorSignature;
+        locator.RelativeOffsetOfTheZip64CentralDirEnd = static_cast<std::uint64_t>(start + size);
+        locator.TotalNumberOfDisks = 1;
+        unsigned char record[TZAZip64CentralDirEnd::kSize + TZAZip64CentralDirEndLocator::kSize];
+        TZACursor records = TZACursor::Writer(record, sizeof record);
+        WriteRecord(records, end64);
+        WriteRecord(records, locator);
         buffer.insert(buffer.end(), record, record + sizeof record);
     }
     CentralDirEnd.Signature = endSignature();
@@ -753,7 +631,7 @@ void TZADirManager::SaveDir(bool, TStream* stream) {
     CentralDirEnd.OffsetOfStartOfCentralDirectory = static_cast<std::uint32_t>(start >= 0xFFFFFFFF ? 0xFFFFFFFF : start);
     CentralDirEnd.ZipfileCommentLength = static_cast<std::uint16_t>(std::min<std::size_t>(ArchiveComment.size(), 65535));
     unsigned char record[TZAZipCentralDirEnd::kSize];
-    CentralDirEnd.Store(record);
+    WriteRecord(record, sizeof record, CentralDirEnd);
     buffer.insert(buffer.end(), record, record + sizeof record);
     buffer.insert(buffer.end(), ArchiveComment.begin(), ArchiveComment.begin() + CentralDirEnd.ZipfileCommentLength);
     out->SetPosition(start);

@@ -9,6 +9,8 @@
 #include <string>
 #include <variant>
 
+#include "zip/zaconst.h"
+
 namespace tarnwick {
 
 class TComponent;
@@ -46,6 +48,10 @@ std::string ZAFormat(const std::string& format, std::initializer_list<TZAFormatA
 
 class EZAException : public Exception {
 public:
+    EZAException(TZANativeError code, const TComponent* component) : EZAException(static_cast<int>(code), component) {}
+    EZAException(TZANativeError code, std::initializer_list<TZAFormatArg> args, const TComponent* component)
+        : EZAException(static_cast<int>(code), args, component) {}
+    // A code by its number, as a caller may have stored it; unknown numbers read "Unknown error".
     EZAException(int nativeCode, const TComponent* component);
     EZAException(int nativeCode, std::initializer_list<TZAFormatArg> args, const TComponent* component);
 

@@ -1,6 +1,6 @@
 // The component's shape: construction, properties, guards, the process-wide batch lock and the
 // DoOn... methods that raise every event and supply the default behaviour.
-#include "zip/ziparchiver.h"
+#include "zip/ziparchiver_shared.h"
 
 #include <algorithm>
 #include <mutex>
@@ -78,21 +78,6 @@ std::int64_t TZASpanningOptions::GetVolumeSize(int volume) const {
     return -1;
 }
 
-TZABaseArchiver::TZABaseArchiver(TComponent* owner) : TComponent(owner) {
-    CurrentVolume.Init();
-    SetCompressionLevel(clFastest);
-}
-
-TZABaseArchiver::~TZABaseArchiver() { CloseArchive(); }
-
-TZipArchiver::TZipArchiver(TComponent* owner) : TZABaseArchiver(owner) {
-    UseZipSignatures = true;
-    Zip64Mode = zmDisabled;
-    SetCompMethod();
-}
-
-void TZipArchiver::SetCompMethod() { CompMethod = GetCompressionMode() > 0 ? 8 : 0; }
-
 void TZABaseArchiver::SetCompMethod() { CompMethod = 0xFFFF; }
 
 void TZABaseArchiver::SetCompressionLevel(TZACompressionLevel level) {
@@ -103,7 +88,7 @@ void TZABaseArchiver::SetCompressionLevel(TZACompressionLevel level) {
 }
 
 void TZABaseArchiver::SetCompressionMode(std::uint8_t mode) {
-    if (mode > 9) throw EZAException(5, this);
+    if (mode > 9) throw EZAException(TZANativeError::CompressionModeRange, this);
     compressionMode_ = mode;
     compressionLevel_ = mode == 0 ? clNone : mode <= 3 ? clFastest : mode <= 6 ? clNormal : clMax;
     SetCompMethod();
@@ -121,39 +106,6 @@ void TZABaseArchiver::SetSpanningMode(TZASpanningMode mode) {
     spanningMode_ = mode;
 }
 
-void TZABaseArchiver::SetInMemory(bool value) {
-    if (value == inMemory_) return;
-    if (active_) {
-        if (!value) {
-            if (FileName.empty()) throw EZAException(29, this);
-            // A new in-memory archive is still empty; copied as it is, the file could not be
-            // reopened. Write its directory first, as closing would.
-            if (archiveStream_->GetSize() == 0) dirManager_->SaveDir(false, nullptr);
-            {
-                TZAFileStream file(FileName, 0xFFFF);
-                archiveStream_->SetPosition(0);
-                file.CopyFrom(*archiveStream_, archiveStream_->GetSize());
-            }
-            CloseArchive();
-            inMemory_ = false;
-        } else {
-            CloseArchive();
-            inMemory_ = true;
-        }
-        OpenArchive();
-    }
-    inMemory_ = value;
-}
-
-void TZABaseArchiver::SetActive(bool value) {
-    if (value == active_) return;
-    if (value) {
-        OpenArchive();
-    } else {
-        CloseArchive();
-    }
-}
-
 bool TZABaseArchiver::GetEncrypted() const {
     if (active_ && dirManager_ && dirManager_->CentralDir.GetCount() > 0) return dirManager_->IsEncrypted();
     return !Password.empty();
@@ -166,58 +118,22 @@ std::int64_t TZABaseArchiver::GetArchiveSize() {
     return archiveStream_->GetSize();
 }
 
-int TZABaseArchiver::GetFileCount() {
-    CheckInactive();
-    const bool recurse = Options.Recurse;
-    Options.Recurse = true;
-    int folders = 0;
-    try {
-        TZAArchiveItem item;
-        for (bool found = FindFirst("*.*", item, "", 16); found; found = FindNext(item)) {
-            if ((item.ExternalFileAttributes & 0x10) != 0) ++folders;
-        }
-    } catch (...) {
-        Options.Recurse = recurse;
-        throw;
-    }
-    Options.Recurse = recurse;
-    return dirManager_->CentralDir.GetCount() - folders;
-}
-
 std::string TZABaseArchiver::GetFileComment() const {
     if (!active_ || !dirManager_) return {};
     return dirManager_->ArchiveComment;
 }
 
-void TZABaseArchiver::SetFileComment(const std::string& comment) {
-    CheckInactive();
-    CheckModifySpanning();
-    if (GetInUpdate() || spanningMode_ != smNone) {
-        dirManager_->ArchiveComment = comment.substr(0, 65535);
-        return;
-    }
-    // Through a bracket of its own, so a failed write puts the old bytes back.
-    BeginUpdate();
-    dirManager_->ArchiveComment = comment.substr(0, 65535);
-    try {
-        EndUpdate();
-    } catch (...) {
-        CancelUpdate();
-        throw;
-    }
-}
-
 void TZABaseArchiver::CheckInactive() const {
-    if (!active_) throw EZAException(13, this);
+    if (!active_) throw EZAException(TZANativeError::ArchiveNotOpen, this);
 }
 
 void TZABaseArchiver::CheckInUpdate() const {
-    if (UpdateCount > 0) throw EZAException(26, this);
+    if (UpdateCount > 0) throw EZAException(TZANativeError::UpdateNotEnded, this);
 }
 
 void TZABaseArchiver::CheckModifySpanning() const {
     if (UpdateCount <= 0 && dirManager_ && dirManager_->CentralDir.GetCount() > 0 && spanningMode_ != smNone) {
-        throw EZAException(52, this);
+        throw EZAException(TZANativeError::ModifyVolumes, this);
     }
 }
 
@@ -372,7 +288,17 @@ void TZABaseArchiver::DoOnDiskFull(int volumeNumber, const std::string& volumeFi
         OnDiskFull(this, volumeNumber, volumeFileName, cancel);
         return;
     }
-    cancel = true;
+    // A split set has nobody to change the disk: it stops at once.
+    if (spanningMode_ != smSpanning) {
+        cancel = true;
+        return;
+    }
+    // What the volume needs: its size limit, or without one the least a volume must have free.
+    const std::int64_t limit = SpanningOptions.GetVolumeSize(volumeNumber - 1);
+    const std::int64_t required = limit > 0 ? limit : kMinimumVolumeFreeSpace + 1;
+    const std::int64_t available = zaos::freeDriveSpace(volumeFileName);
+    cancel = zaos::confirmBox(ZAFormat(_SOnDiskFull, {required, available}), zaos::DialogButtons::okCancel) !=
+             zaos::DialogResult::ok;
 }
 
 void TZABaseArchiver::DoOnProcessVolumeFailure(TZAProcessOperation operation, int volumeNumber,

@@ -1,10 +1,21 @@
-// The archive component: TZABaseArchiver holds all behaviour; TZipArchiver is the ZIP-signature
-// flavour the setup program uses. Directory records and their loader live here too (see
-// zadirmanager.cpp); the rest is split by activity: opening, searching and extraction
-// (ziparchiver_open.cpp, ziparchiver_search.cpp, ziparchiver_extract.cpp), and the writing side:
-// item compression (zacompress.cpp), adding (ziparchiver_add.cpp), changing items
-// (ziparchiver_modify.cpp), writing updates in place with rollback (ziparchiver_update.cpp),
-// split sets (ziparchiver_volumes.cpp), self-extractors and repair (ziparchiver_sfx.cpp).
+// The archive component's public face: TZABaseArchiver holds all behaviour; TZipArchiver is the
+// ZIP-signature flavour the setup program uses. The directory it loads is described in
+// zadirmanager.h (reached through DirManager()), the on-disk records in zarecords.h.
+//
+// Inside, the work is split by activity, and calls run one way, from the top down:
+//   ziparchiver_open.cpp     construction, open, close, Active/InMemory, validation
+//   ziparchiver_sfx.cpp      self-extractors and repair
+//   ziparchiver_modify.cpp   delete, refresh, rename, attributes, comments
+//   ziparchiver_add.cpp      choosing and adding files and data
+//   ziparchiver_extract.cpp  extraction, testing and decoding
+//   ziparchiver_batch.cpp    tagged batches with their events (extract, test, delete, refresh)
+//   ziparchiver_update.cpp   the update bracket and writing it in place with rollback
+//   ziparchiver_volumes.cpp  cutting a written archive into volumes
+//   zacompress.cpp           compressing one item
+//   ziparchiver_search.cpp   FindFirst/FindNext
+//   ziparchiver.cpp          properties, guards, the batch lock and the events with their defaults
+//   ziparchiver_stream.cpp   the archive stream: opening it, volumes, spanning reads, temp names
+//   zadirmanager.cpp         loading and saving the directory
 #pragma once
 
 #include <cstdint>
@@ -42,163 +53,11 @@ enum TZAVolumeNumberKind { vnkFirst, vnkLast, vnkCustom, vnkUnknown };
 
 int ShareModeToInt(TZAFileShareMode mode);
 
-// ---- On-disk records (little-endian; see zadirmanager.cpp for their parsing) --------------
-constexpr std::uint32_t kLocalHeaderSignature = 0x04034B50;
-constexpr std::uint32_t kCentralHeaderSignature = 0x02014B50;
-constexpr std::uint32_t kEndSignature = 0x06054B50;
-constexpr std::uint32_t kVariantLocalHeaderSignature = 0x05045C61;
-constexpr std::uint32_t kVariantCentralHeaderSignature = 0x03025C61;
-constexpr std::uint32_t kVariantEndSignature = 0x06054141;
-constexpr std::uint32_t kZip64EndSignature = 0x06064B50;
-constexpr std::uint32_t kZip64LocatorSignature = 0x07064B50;
-constexpr std::uint32_t kDataDescriptorSignature = 0x08074B50;
-
-struct TZAZipCentralDir {
-    std::uint32_t Signature = 0;
-    std::uint16_t VersionMadeBy = 0;
-    std::uint16_t VersionNeededToExtract = 0;
-    std::uint16_t GeneralPurposeBitFlag = 0;
-    std::uint16_t CompressionMethod = 0;
-    std::uint16_t LastModFileTime = 0;
-    std::uint16_t LastModFileDate = 0;
-    std::uint32_t Crc32 = 0;
-    std::uint32_t CompressedSize = 0;    // 0xFFFFFFFF: in the ZIP64 block
-    std::uint32_t UncompressedSize = 0;  // 0xFFFFFFFF: in the ZIP64 block
-    std::uint16_t FileNameLength = 0;
-    std::uint16_t ExtraFieldLength = 0;
-    std::uint16_t FileCommentLength = 0;
-    std::uint16_t DiskNumberStart = 0;  // 0xFFFF: in the ZIP64 block
-    std::uint16_t InternalFileAttributes = 0;
-    std::uint32_t ExternalFileAttributes = 0;       // 0x10 folder, 0x20 archive
-    std::uint32_t RelativeOffsetOfLocalHeader = 0;  // 0xFFFFFFFF: in the ZIP64 block
-    static constexpr std::size_t kSize = 46;
-    void Load(const unsigned char* p);
-    void Store(unsigned char* p) const;
-};
-
-struct TZAZipFileHeader {
-    std::uint32_t Signature = 0;
-    std::uint16_t VersionNeededToExtract = 0;
-    std::uint16_t GeneralPurposeBitFlag = 0;
-    std::uint16_t CompressionMethod = 0;
-    std::uint16_t LastModFileTime = 0;
-    std::uint16_t LastModFileDate = 0;
-    std::uint32_t Crc32 = 0;
-    std::uint32_t CompressedSize = 0;
-    std::uint32_t UncompressedSize = 0;
-    std::uint16_t FileNameLength = 0;
-    std::uint16_t ExtraFieldLength = 0;
-    static constexpr std::size_t kSize = 30;
-    void Load(const unsigned char* p);
-};
-
-struct TZAZipCentralDirEnd {
-    std::uint32_t Signature = 0;
-    std::uint16_t NumberOfThisDisk = 0;
-    std::uint16_t NumberOfTheDiskWithTheStartOfTheCentralDirectory = 0;
-    std::uint16_t TotalNumberOfEntriesOnThisDisk = 0;
-    std::uint16_t TotalNumberOfEntries = 0;
-    std::uint32_t SizeOfTheCentralDirectory = 0;
-    std::uint32_t OffsetOfStartOfCentralDirectory = 0;
-    std::uint16_t ZipfileCommentLength = 0;
-    static constexpr std::size_t kSize = 22;
-    void Load(const unsigned char* p);
-    void Store(unsigned char* p) const;
-};
-
-struct TZAZip64CentralDirEnd {
-    std::uint32_t Signature = 0;
-    std::uint64_t SizeOfZip64CentralDirEnd = 0;
-    std::uint16_t VersionMadeBy = 0;
-    std::uint16_t VersionNeededToExtract = 0;
-    std::uint32_t NumberOfThisDisk = 0;
-    std::uint32_t NumberOfTheDiskWithTheStartOfTheCentralDirectory = 0;
-    std::uint64_t TotalNumberOfEntriesOnThisDisk = 0;
-    std::uint64_t TotalNumberOfEntries = 0;
-    std::uint64_t SizeOfTheCentralDirectory = 0;
-    std::uint64_t OffsetOfStartOfCentralDirectory = 0;
-    static constexpr std::size_t kSize = 56;
-    void Load(const unsigned char* p);
-};
-
-struct TZAZip64CentralDirEndLocator {
-    std::uint32_t Signature = 0;
-    std::uint32_t NumberOfTheDiskWithTheStartOfTheZip64CentralDirEnd = 0;
-    std::uint64_t RelativeOffsetOfTheZip64CentralDirEnd = 0;
-    std::uint32_t TotalNumberOfDisks = 0;
-    static constexpr std::size_t kSize = 20;
-    void Load(const unsigned char* p);
-};
-
-struct TZAExtraFieldDataBlock {
-    std::uint16_t HeaderID = 0;
-    std::uint16_t DataSize = 0;
-    std::vector<unsigned char> Data;  // the block's own copy
-};
-
-struct TZAZip64ExtendedInfo {
-    std::int64_t UncompressedSize = 0;
-    std::int64_t CompressedSize = 0;
-    std::int64_t RelativeOffsetOfLocalHeader = 0;
-    std::uint32_t DiskNumberStart = 0;
-};
-
-// One directory item: the central header fields first, then what the component keeps with it.
-struct TDirItem : TZAZipCentralDir {
-    std::string FileName;  // never over 999 bytes, never a zero byte; "/" separators
-    std::string RawFileName;  // the name's bytes as loaded; written back while FileName is unchanged
-    std::string LoadedFileName;  // FileName as loaded, to tell a renamed item
-    std::string OldFileName;
-    std::string FileComment;
-    std::vector<TZAExtraFieldDataBlock> ExtraFields;
-    bool HasZip64Info = false;
-    TZAZip64ExtendedInfo Zip64Info;  // zero unless a 0x0001 block was read
-    bool Modified = false;
-    std::string Password;
-    TStream* DataStream = nullptr;
-    bool OwnsDataStream = false;
-    std::int64_t DataStreamPosition = 0;
-    std::uint8_t Tag = 0;  // selected by the running batch
-    std::string SourceFileName;
-    std::uint8_t CompressionLevel = 0;
-    std::uint8_t Operation = 0;  // TZAProcessOperation of the running batch
-    std::int64_t DataStreamCount = -1;  // bytes of DataStream from DataStreamPosition; -1 to its end
-
-    bool IsFolder() const { return (ExternalFileAttributes & 0x10) != 0; }
-    std::int64_t GetCompressedSize() const;
-    std::int64_t GetUncompressedSize() const;
-    std::int64_t GetLocalHeaderOffset() const;
-    std::uint32_t GetDiskNumberStart() const;
-};
-using PDirItem = TDirItem*;
-
-class TZABaseArchiver;
-
-class TZADirArray : public TObject {
-public:
-    TZADirArray() = default;
-    ~TZADirArray() override;
-    int GetCount() const { return count_; }
-    void SetCount(int count);
-    int AllocatedCount() const { return allocated_; }
-    TDirItem GetItem(int index) const;
-    PDirItem GetItemPtr(int index);
-    const TDirItem* GetItemPtr(int index) const;
-    void SetItem(int index, const TDirItem& item);
-    void DeleteItem(int index);
-    void Clear();
-    void Assign(const TZADirArray* other);
-    void ClearTags();
-    bool FileExists(const std::string& name, int& index) const;
-
-private:
-    void releaseItem(TDirItem& item);
-    std::vector<TDirItem> items_;
-    int step_ = 500;
-    int maxStep_ = 10000;
-    int allocated_ = 0;
-    int count_ = 0;
-};
+// The folder bit of a search attribute: with it, plain items and folders are selected.
+constexpr int kFolderAttr = 0x10;
+// The search attribute that selects every item: read-only, hidden, system, volume, folder,
+// archive and the plain-file bits.
+constexpr int kAnyItem = 0x28BF;
 
 struct TZAVolumeNumberInfo {
     int VolumeNumber = -1;
@@ -213,56 +72,9 @@ struct TZAVolumeNumberInfo {
     bool IsEqualTo(const TZAVolumeNumberInfo& other) const;
 };
 
-class TZADirManager : public TObject {
-public:
-    TZADirManager(TStream* stream, bool createMode, TZABaseArchiver* archiver);
-
-    void LoadDir();
-    bool GetCentralDirEnd(TZAZipCentralDirEnd& record, std::int64_t& position, std::uint32_t signature);
-    bool HasCentralDirEnd();
-    bool FindSignature(TStream* stream, std::int64_t& position, const char* signature, int length);
-    std::int64_t FindLocalFileHeader(std::int64_t position);
-    void CalculateStubSize(std::int64_t endPosition);
-    void ApplyStubOffset();
-    bool IsSFXArchive() const;
-    bool IsEncrypted() const;
-    void OpenVolume(TZAVolumeNumberInfo* volume);
-    void InitCentralDirEnd();
-    void SaveDir(bool toStream, TStream* stream);
-    // The bytes a name is stored as: the loaded bytes while unchanged, else OEM (with
-    // OEMFileNames) when the name survives the round trip, else UTF-8 with flag bit 11 set.
-    std::string EncodeName(TDirItem& item) const;
-    // One central directory record of the item, name encoded as above.
-    std::vector<unsigned char> BuildCentralRecord(TDirItem& item) const;
-    // Rebuilds the ZIP64 extra block from the item's 32-bit fields that are 0xFFFFFFFF.
-    static void SetZip64Extra(TDirItem& item);
-
-    bool CreateMode;
-    TZABaseArchiver* Archiver;
-    TZADirArray CentralDir;
-    TZADirArray RollbackDir;
-    TStream* ArchiveStream;
-    bool IsCustomStream = false;
-    TZAZip64CentralDirEndLocator Zip64Locator;
-    TZAZip64CentralDirEnd Zip64CentralDirEnd;
-    TZAZipCentralDirEnd CentralDirEnd;
-    std::string ArchiveComment;
-    bool IsZip64 = false;
-    std::int64_t StubSize = 0;
-    std::int64_t CentralDirOffset = 0;
-    TZAVolumeNumberInfo Volume;
-    // Taken by BeginUpdate with RollbackDir: what a rollback puts back.
-    std::string RollbackComment;
-    std::int64_t RollbackCentralDirOffset = 0;
-
-    std::uint32_t localSignature() const;
-private:
-    std::uint32_t centralSignature() const;
-    std::uint32_t endSignature() const;
-    std::int64_t scanForward(std::int64_t position, std::uint32_t signature, std::size_t window, std::size_t minimumAfter);
-    void rebuildFromLocalHeaders();
-    std::string loadName(const unsigned char* bytes, std::size_t length, std::uint16_t flags) const;
-};
+// The loaded directory (zadirmanager.h): its items and the manager that reads and writes it.
+struct TDirItem;
+class TZADirManager;
 
 // ---- Options -------------------------------------------------------------------------------
 class TPersistent : public TObject {
@@ -280,7 +92,7 @@ public:
     bool CreateDirs = true;
     bool ReplaceReadOnly = true;
     bool SetAttributes = true;
-    int SearchAttr = 10431;  // 0x28BF
+    int SearchAttr = kAnyItem;
     bool FlushBuffers = true;
     bool OEMFileNames = true;
 };
@@ -528,10 +340,11 @@ protected:
                                const std::string& originalFileName);
     virtual void DoOnExtractFile(std::string& fileName, std::uint32_t& fileAttr, const std::string& comment);
 
-    // Batch layer.
+    // Batch layer (ziparchiver_batch.cpp): the tagged items, each handed to step.
+    using TZATaggedStep = std::function<void(int index, const std::string& itemName, const std::string& destDir)>;
     void TagFiles();
     void TagFiles(const std::string& fileMask, int searchAttr, const std::string& exclusionMask);
-    void ProcessTaggedFiles(TZAProcessOperation operation);
+    void ProcessTaggedFiles(TZAProcessOperation operation, const TZATaggedStep& step);
     void ExtractTaggedFile(int index, const std::string& itemName, const std::string& destDir);
     std::unique_ptr<TZAFileStream> openForReplacing(std::string& path, const std::string& itemName,
                                                     std::uint32_t itemDateTime);
@@ -568,6 +381,11 @@ protected:
     std::string CurrentVolumeFileName;
 
 private:
+    // The archive stream (ziparchiver_stream.cpp).
+    std::uint16_t defaultOpenMode() const;
+    void checkOpenMode(std::uint16_t mode) const;
+    void openArchiveStream(std::uint16_t mode);
+    std::unique_ptr<TZADirManager> newDirManager(TStream* stream, bool create);
     void internalOpen();
     bool openPlainArchive();
     bool openSFXArchive();

@@ -6,33 +6,16 @@
 #include "zip/os/os.h"
 #include "zip/zamasks.h"
 #include "zip/zastrfunc.h"
-#include "zip/ziparchiver.h"
+#include "zip/ziparchiver_shared.h"
 
 namespace tarnwick {
 namespace {
-
-struct BatchLock {
-    BatchLock() { TZABaseArchiver::Lock(); }
-    ~BatchLock() { TZABaseArchiver::Unlock(); }
-    BatchLock(const BatchLock&) = delete;
-    BatchLock& operator=(const BatchLock&) = delete;
-};
 
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
 std::string withBackslashes(std::string path) {
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
-}
-
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string nameOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 bool isAbsolute(const std::string& path) {
@@ -341,7 +324,7 @@ void TZABaseArchiver::AddFromStream(const std::string& fileName, TStream* stream
                                     std::int64_t count, std::uint32_t attributes, std::uint32_t dosDateTime) {
     CheckInactive();
     CheckModifySpanning();
-    if (stream == nullptr) throw EZAException(6, this);
+    if (stream == nullptr) throw EZAException(TZANativeError::NilStream, this);
     BeginUpdate();
     try {
         ProgressEnabled = false;

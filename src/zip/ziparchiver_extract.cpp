@@ -11,7 +11,7 @@
 #include "zip/os/os.h"
 #include "zip/zacrypt.h"
 #include "zip/zazlib.h"
-#include "zip/ziparchiver.h"
+#include "zip/ziparchiver_shared.h"
 
 namespace tarnwick {
 namespace {
@@ -73,28 +73,6 @@ private:
     std::vector<unsigned char> bytes_;
 };
 
-struct BatchLock {
-    BatchLock() { TZABaseArchiver::Lock(); }
-    ~BatchLock() { TZABaseArchiver::Unlock(); }
-    BatchLock(const BatchLock&) = delete;
-    BatchLock& operator=(const BatchLock&) = delete;
-};
-
-std::string slashesToBackslashes(std::string name) {
-    std::replace(name.begin(), name.end(), '/', '\\');
-    return name;
-}
-
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string nameOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // A name taken from the archive must stay below the destination folder: no root, no drive, no
 // server share, no ".." that climbs above where it started.
 bool staysInside(const std::string& name) {
@@ -137,137 +115,42 @@ void TZABaseArchiver::ExtractFiles() {
     CheckInactive();
     CheckInUpdate();
     TagFiles();
-    ProcessTaggedFiles(poExtract);
+    ProcessTaggedFiles(poExtract, [this](int index, const std::string& itemName, const std::string& destDir) {
+        ExtractTaggedFile(index, itemName, destDir);
+    });
 }
 
 void TZABaseArchiver::ExtractFiles(const std::string& fileMask, int searchAttr, const std::string& exclusionMask) {
     CheckInactive();
     CheckInUpdate();
     TagFiles(fileMask, searchAttr, exclusionMask);
-    ProcessTaggedFiles(poExtract);
+    ProcessTaggedFiles(poExtract, [this](int index, const std::string& itemName, const std::string& destDir) {
+        ExtractTaggedFile(index, itemName, destDir);
+    });
 }
 
 void TZABaseArchiver::TestFiles() {
     CheckInactive();
     CheckInUpdate();
     TagFiles();
-    ProcessTaggedFiles(poTest);
+    ProcessTaggedFiles(poTest, [this](int index, const std::string& itemName, const std::string&) {
+        TestTaggedFile(index, itemName);
+    });
 }
 
 void TZABaseArchiver::TestFiles(const std::string& fileMask, int searchAttr, const std::string& exclusionMask) {
     CheckInactive();
     CheckInUpdate();
     TagFiles(fileMask, searchAttr, exclusionMask);
-    ProcessTaggedFiles(poTest);
-}
-
-void TZABaseArchiver::TagFiles() {
-    TZADirArray& dir = dirManager_->CentralDir;
-    dir.ClearTags();
-    TZAArchiveItem item;
-    for (bool found = FindFirst(item); found; found = FindNext(item)) dir.GetItemPtr(item.InternalSearchRec.Index)->Tag = 1;
-}
-
-void TZABaseArchiver::TagFiles(const std::string& fileMask, int searchAttr, const std::string& exclusionMask) {
-    TZADirArray& dir = dirManager_->CentralDir;
-    dir.ClearTags();
-    TZAArchiveItem item;
-    for (bool found = FindFirst(fileMask, item, exclusionMask, searchAttr); found; found = FindNext(item)) {
-        dir.GetItemPtr(item.InternalSearchRec.Index)->Tag = 1;
-    }
-}
-
-std::string TZABaseArchiver::destinationFolder() const {
-    std::string folder = BaseDir.empty() ? zaos::currentDirectory() : BaseDir;
-    if (folder.empty() || (folder.back() != '\\' && folder.back() != '/')) folder += '\\';
-    return folder;
-}
-
-void TZABaseArchiver::ProcessTaggedFiles(TZAProcessOperation operation) {
-    BatchLock lock;
-    TZADirArray& dir = dirManager_->CentralDir;
-    ProcessedFileCount = 0;
-    SelectedFileCount = 0;
-    Cancel = false;
-    ProgressEnabled = true;
-    for (int i = 0; i < dir.GetCount(); ++i) {
-        if (dir.GetItemPtr(i)->Tag != 0) ++SelectedFileCount;
-    }
-    const bool extractOrTest = operation == poExtract || operation == poTest;
-    if (extractOrTest) DoOnOverallProgress(0, operation, ppStart, Cancel);
-    const bool cancelledAtStart = Cancel;
-    if (!Cancel) {
-        for (int i = 0; i < dirManager_->CentralDir.GetCount(); ++i) {
-            TDirItem& entry = *dir.GetItemPtr(i);
-            if (entry.Tag == 0) continue;
-            entry.Operation = static_cast<std::uint8_t>(operation);
-            const std::string storedName = entry.FileName;
-            bool leave = false;
-            bool removed = false;
-            do {
-                FailureAction = fxaIgnore;
-                const std::string itemName = slashesToBackslashes(storedName);
-                bool confirm = true;
-                DoOnConfirmProcessFile(itemName, operation, confirm);
-                if (!confirm) break;
-                const std::string destDir = destinationFolder();
-                if (extractOrTest) {
-                    DoOnFileProgress(storedName, 0, operation, ppStart, Cancel);
-                    if (Cancel) {
-                        leave = true;
-                        break;
-                    }
-                }
-                bool failed = false;
-                int nativeError = 0, errorCode = 0;
-                std::string message;
-                try {
-                    if (operation == poExtract) {
-                        ExtractTaggedFile(i, itemName, destDir);
-                    } else if (operation == poTest) {
-                        TestTaggedFile(i, itemName);
-                    } else if (operation == poDelete) {
-                        const int before = dir.GetCount();
-                        DeleteTaggedFile(i);
-                        // The next item moved into this index.
-                        if (dir.GetCount() < before) removed = true;
-                    } else if (operation == poUpdate) {
-                        UpdateTaggedFile(i, itemName, destDir);
-                    }
-                } catch (const EZAException& e) {
-                    failed = true;
-                    nativeError = e.NativeError;
-                    errorCode = e.ErrorCode;
-                    message = e.Message;
-                }
-                if (extractOrTest) {
-                    bool cancel = Cancel;
-                    DoOnFileProgress(storedName, 100, operation, ppEnd, cancel);
-                    Cancel = Cancel || cancel;
-                }
-                if (Cancel) {
-                    leave = true;
-                    break;
-                }
-                ++ProcessedFileCount;
-                if (failed) DoOnProcessFileFailure(itemName, operation, nativeError, errorCode, message, FailureAction);
-            } while (FailureAction == fxaRetry);
-            if (leave || FailureAction == fxaAbort || Cancel) break;
-            if (removed) --i;
-        }
-    }
-    if (!cancelledAtStart && extractOrTest) {
-        bool cancel = Cancel;
-        DoOnOverallProgress(100, operation, ppEnd, cancel);
-        Cancel = Cancel || cancel;
-    }
-    if (Cancel || FailureAction == fxaAbort) CancelUpdate();
+    ProcessTaggedFiles(poTest, [this](int index, const std::string& itemName, const std::string&) {
+        TestTaggedFile(index, itemName);
+    });
 }
 
 // ---- One item ------------------------------------------------------------------------------
 
 bool TZABaseArchiver::ForceDirectories(const std::string& path) {
-    if (path.empty()) throw EZAException(39, nullptr);
+    if (path.empty()) throw EZAException(TZANativeError::BlankFolder, nullptr);
     std::string dir = path;
     while (dir.size() > 1 && (dir.back() == '\\' || dir.back() == '/')) dir.pop_back();
     if (dir.size() <= 2 || zaos::directoryExists(dir)) return true;
@@ -310,12 +193,12 @@ std::unique_ptr<TZAFileStream> TZABaseArchiver::openForReplacing(std::string& pa
     // A handler may have named another path for an existing file; only that one needs a new look.
     if (path != proposedPath ? zaos::fileExists(path) : present) {
         zaos::setFileAttributes(path, 0);
-        if (!zaos::deleteFile(path)) throw EZAException(19, {path}, this);
+        if (!zaos::deleteFile(path)) throw EZAException(TZANativeError::CannotCreateFile, {path}, this);
     }
     try {
         return std::make_unique<TZAFileStream>(path, 0xFFFF);
     } catch (const EFOpenError&) {
-        throw EZAException(19, {path}, this);
+        throw EZAException(TZANativeError::CannotCreateFile, {path}, this);
     }
 }
 
@@ -332,11 +215,11 @@ void TZABaseArchiver::ExtractTaggedFile(int index, const std::string& itemName, 
             folder.clear();
         }
     } else if (!staysInside(name)) {
-        throw EZAException(19, {name}, this);
+        throw EZAException(TZANativeError::CannotCreateFile, {name}, this);
     }
     if (Options.CreateDirs) {
         const std::string target = folder + folderOf(name);
-        if (!target.empty() && !ForceDirectories(target)) throw EZAException(20, {target}, this);
+        if (!target.empty() && !ForceDirectories(target)) throw EZAException(TZANativeError::CannotCreateFolder, {target}, this);
     } else {
         name = nameOf(name);
     }
@@ -372,21 +255,16 @@ void TZABaseArchiver::ExtractTaggedFile(int index, const std::string& itemName, 
     if (failure) std::rethrow_exception(failure);
 }
 
-std::string TZABaseArchiver::GetTempFileName() {
-    const std::string folder = TempDir.empty() ? zaos::tempFolder() : TempDir;
-    return zaos::createTempFile(folder, "FC");
-}
-
 void TZABaseArchiver::TestTaggedFile(int index, const std::string&) {
     if (dirManager_->CentralDir.GetItemPtr(index)->IsFolder()) return;
     const std::string temp = GetTempFileName();
-    if (temp.empty()) throw EZAException(19, {TempDir.empty() ? zaos::tempFolder() : TempDir}, this);
+    if (temp.empty()) throw EZAException(TZANativeError::CannotCreateFile, {TempDir.empty() ? zaos::tempFolder() : TempDir}, this);
     std::exception_ptr failure;
     try {
         TZAFileStream output(temp, 0xFFFF);
         ExtractItem(index, &output);
     } catch (const EFOpenError&) {
-        failure = std::make_exception_ptr(EZAException(19, {temp}, this));
+        failure = std::make_exception_ptr(EZAException(TZANativeError::CannotCreateFile, {temp}, this));
     } catch (...) {
         failure = std::current_exception();
     }
@@ -397,7 +275,7 @@ void TZABaseArchiver::TestTaggedFile(int index, const std::string&) {
 // ---- Decoding ------------------------------------------------------------------------------
 
 void TZABaseArchiver::ExtractItem(int index, TStream* output) {
-    if (index < 0 || index >= dirManager_->CentralDir.GetCount()) throw EZAException(16, this);
+    if (index < 0 || index >= dirManager_->CentralDir.GetCount()) throw EZAException(TZANativeError::ExtractItemIndex, this);
     const TDirItem entry = *dirManager_->CentralDir.GetItemPtr(index);
     if (spanningMode_ != smNone) {
         TZAVolumeNumberInfo volume;
@@ -408,7 +286,7 @@ void TZABaseArchiver::ExtractItem(int index, TStream* output) {
     }
     archiveStream_->SetPosition(entry.GetLocalHeaderOffset());
     const bool ok = InternalDecompressFile(archiveStream_, output, entry);
-    if (!ok && !Cancel && !ExtractCorruptedFiles && !SkipFile) throw EZAException(8, this);
+    if (!ok && !Cancel && !ExtractCorruptedFiles && !SkipFile) throw EZAException(TZANativeError::ItemDataInvalid, this);
 }
 
 bool TZABaseArchiver::ZipInitPassword(TStream* stream, const std::string& password, std::uint16_t flags,
@@ -419,28 +297,9 @@ bool TZABaseArchiver::ZipInitPassword(TStream* stream, const std::string& passwo
     return header[11] == ZipCheckByte(flags, dosTime, crc);
 }
 
-std::size_t TZABaseArchiver::readSpanning(TStream*& archive, unsigned char* buffer, std::size_t count) {
-    std::size_t done = archive->Read(buffer, count);
-    while (done < count && spanningMode_ != smNone && !CurrentVolume.GetLastVolume()) {
-        TZAVolumeNumberInfo next;
-        next.LastVolumeNumber = dirManager_->Volume.LastVolumeNumber;
-        next.SetVolumeNumber(CurrentVolume.VolumeNumber + 1);
-        OpenVolume(next);
-        archive = archiveStream_;
-        dirManager_->ArchiveStream = archive;
-        archive->SetPosition(0);
-        const std::size_t n = archive->Read(buffer + done, count - done);
-        if (n == 0) break;
-        done += n;
-    }
-    return done;
-}
-
 bool TZABaseArchiver::InternalDecompressFile(TStream* archive, TStream* output, const TDirItem& item) {
-    unsigned char raw[TZAZipFileHeader::kSize];
-    archive->ReadBuffer(raw, sizeof raw);
     TZAZipFileHeader local;
-    local.Load(raw);
+    ReadRecordFrom(*archive, local);
     archive->SetPosition(archive->GetPosition() + local.FileNameLength + local.ExtraFieldLength);
 
     std::int64_t compressedSize = item.GetCompressedSize();
@@ -456,7 +315,7 @@ bool TZABaseArchiver::InternalDecompressFile(TStream* archive, TStream* output, 
     switch (item.CompressionMethod) {
     case 0:
     case 8: decoded = decodeStoredOrDeflated(archive, output, item, compressedSize, written, crc); break;
-    case 9: throw EZAException(55, nullptr);
+    case 9: throw EZAException(TZANativeError::Deflate64, nullptr);
     default:
         if (item.VersionNeededToExtract < 11) return false;
         decoded = decodeBlockFormat(archive, output, item, written, crc);
@@ -601,7 +460,7 @@ int TZABaseArchiver::findItemByName(const std::string& fileName) {
     TZAArchiveItem item;
     bool found = false;
     try {
-        found = FindFirst(fileName, item, "", 10431);
+        found = FindFirst(fileName, item, "", kAnyItem);
     } catch (...) {
         Options.Recurse = recurse;
         throw;
@@ -615,7 +474,7 @@ void TZABaseArchiver::ExtractToStream(const std::string& fileName, TStream* stre
     CheckInUpdate();
     ProgressEnabled = false;
     const int index = findItemByName(fileName);
-    if (index < 0) throw EZAException(15, {fileName}, this);
+    if (index < 0) throw EZAException(TZANativeError::ItemNotFound, {fileName}, this);
     ExtractItem(index, stream);
 }
 
@@ -637,7 +496,7 @@ void TZABaseArchiver::ExtractToString(const std::string& fileName, std::string& 
 bool TZABaseArchiver::IsFilePasswordValid(const std::string& fileName, const std::string& password) {
     CheckInactive();
     TZAArchiveItem found;
-    if (!FindFirst(fileName, found, "", 10431)) throw EZAException(42, {fileName}, this);
+    if (!FindFirst(fileName, found, "", kAnyItem)) throw EZAException(TZANativeError::PasswordItemNotFound, {fileName}, this);
     const int index = found.InternalSearchRec.Index;
     const TDirItem entry = *dirManager_->CentralDir.GetItemPtr(index);
     if ((entry.GeneralPurposeBitFlag & 1) == 0) return true;
@@ -648,10 +507,8 @@ bool TZABaseArchiver::IsFilePasswordValid(const std::string& fileName, const std
         OpenVolume(volume);
     }
     archiveStream_->SetPosition(entry.GetLocalHeaderOffset());
-    unsigned char raw[TZAZipFileHeader::kSize];
-    archiveStream_->ReadBuffer(raw, sizeof raw);
     TZAZipFileHeader local;
-    local.Load(raw);
+    ReadRecordFrom(*archiveStream_, local);
     archiveStream_->SetPosition(archiveStream_->GetPosition() + local.FileNameLength + local.ExtraFieldLength);
     // The component's own format carries a verifier for ciphers that are not available here.
     if (entry.CompressionMethod != 0 && entry.CompressionMethod != 8) return false;

@@ -5,12 +5,10 @@
 
 #include "zip/os/os.h"
 #include "zip/zastrfunc.h"
-#include "zip/ziparchiver.h"
+#include "zip/ziparchiver_shared.h"
 
 namespace tarnwick {
 namespace {
-
-constexpr int kAnyItem = 10431;
 
 // Replaces every occurrence of from in text by to, ignoring case.
 std::string replaceIgnoringCase(const std::string& text, const std::string& from, const std::string& to) {
@@ -65,7 +63,7 @@ void TZABaseArchiver::DeleteFiles() {
     CheckModifySpanning();
     inUpdate(*this, [this] {
         TagFiles();
-        ProcessTaggedFiles(poDelete);
+        ProcessTaggedFiles(poDelete, [this](int index, const std::string&, const std::string&) { DeleteTaggedFile(index); });
     });
 }
 
@@ -74,7 +72,7 @@ void TZABaseArchiver::DeleteFiles(const std::string& fileMask, int searchAttr, c
     CheckModifySpanning();
     inUpdate(*this, [&] {
         TagFiles(fileMask, searchAttr, exclusionMask);
-        ProcessTaggedFiles(poDelete);
+        ProcessTaggedFiles(poDelete, [this](int index, const std::string&, const std::string&) { DeleteTaggedFile(index); });
     });
 }
 
@@ -83,7 +81,9 @@ void TZABaseArchiver::UpdateFiles() {
     CheckModifySpanning();
     inUpdate(*this, [this] {
         TagFiles();
-        ProcessTaggedFiles(poUpdate);
+        ProcessTaggedFiles(poUpdate, [this](int index, const std::string& itemName, const std::string& destDir) {
+            UpdateTaggedFile(index, itemName, destDir);
+        });
     });
 }
 
@@ -92,7 +92,9 @@ void TZABaseArchiver::UpdateFiles(const std::string& fileMask, int searchAttr, c
     CheckModifySpanning();
     inUpdate(*this, [&] {
         TagFiles(fileMask, searchAttr, exclusionMask);
-        ProcessTaggedFiles(poUpdate);
+        ProcessTaggedFiles(poUpdate, [this](int index, const std::string& itemName, const std::string& destDir) {
+            UpdateTaggedFile(index, itemName, destDir);
+        });
     });
 }
 
@@ -125,16 +127,16 @@ void TZABaseArchiver::UpdateTaggedFile(int index, const std::string& itemName, c
 
 void TZABaseArchiver::DeleteItem(int index) {
     TZADirArray& dir = dirManager_->CentralDir;
-    if (index < 0 || index >= dir.GetCount()) throw EZAException(21, this);
-    if (UpdateCount <= 0) throw EZAException(22, this);
+    if (index < 0 || index >= dir.GetCount()) throw EZAException(TZANativeError::DeleteItemIndex, this);
+    if (UpdateCount <= 0) throw EZAException(TZANativeError::DeleteOutsideUpdate, this);
     dir.DeleteItem(index);
 }
 
 // The item keeps its stored name and comment; only its data and what describes it change.
 void TZABaseArchiver::UpdateItem(int index, const std::string& sourcePath) {
     TZADirArray& dir = dirManager_->CentralDir;
-    if (index < 0 || index >= dir.GetCount()) throw EZAException(24, this);
-    if (UpdateCount <= 0) throw EZAException(25, this);
+    if (index < 0 || index >= dir.GetCount()) throw EZAException(TZANativeError::UpdateItemIndex, this);
+    if (UpdateCount <= 0) throw EZAException(TZANativeError::UpdateOutsideUpdate, this);
     const TDirItem before = *dir.GetItemPtr(index);
     FillDirItem(index, sourcePath, true);
     TDirItem& item = *dir.GetItemPtr(index);
@@ -161,7 +163,7 @@ void TZABaseArchiver::RenameFile(const std::string& oldName, const std::string& 
     CheckInactive();
     inUpdate(*this, [&] {
         TZAArchiveItem found;
-        if (!FindFirst(oldName, found, "", kAnyItem)) throw EZAException(30, {oldName}, this);
+        if (!FindFirst(oldName, found, "", kAnyItem)) throw EZAException(TZANativeError::RenameItemNotFound, {oldName}, this);
         TZADirArray& dir = dirManager_->CentralDir;
         const std::string from = withSlashes(oldName);
         const std::string to = withSlashes(newName);
@@ -198,7 +200,7 @@ void TZABaseArchiver::ChangeFilesAttr(const std::string& fileMask, std::uint32_t
             markChanged(item, poChangeAttr);
             any = true;
         }
-        if (!any) throw EZAException(31, {fileMask}, this);
+        if (!any) throw EZAException(TZANativeError::AttributeItemNotFound, {fileMask}, this);
     });
 }
 
@@ -213,7 +215,7 @@ void TZABaseArchiver::ChangeFilesIntAttr(const std::string& fileMask, std::uint1
             markChanged(item, poChangeAttr);
             any = true;
         }
-        if (!any) throw EZAException(38, {fileMask}, this);
+        if (!any) throw EZAException(TZANativeError::CommentItemNotFound, {fileMask}, this);
     });
 }
 
@@ -229,8 +231,26 @@ void TZABaseArchiver::ChangeFilesComment(const std::string& fileMask, const std:
             markChanged(item, poChangeComment);
             any = true;
         }
-        if (!any) throw EZAException(31, {fileMask}, this);
+        if (!any) throw EZAException(TZANativeError::AttributeItemNotFound, {fileMask}, this);
     });
+}
+
+void TZABaseArchiver::SetFileComment(const std::string& comment) {
+    CheckInactive();
+    CheckModifySpanning();
+    if (GetInUpdate() || spanningMode_ != smNone) {
+        dirManager_->ArchiveComment = comment.substr(0, 65535);
+        return;
+    }
+    // Through a bracket of its own, so a failed write puts the old bytes back.
+    BeginUpdate();
+    dirManager_->ArchiveComment = comment.substr(0, 65535);
+    try {
+        EndUpdate();
+    } catch (...) {
+        CancelUpdate();
+        throw;
+    }
 }
 
 } // namespace tarnwick

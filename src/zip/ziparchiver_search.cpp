@@ -5,7 +5,7 @@
 
 #include "zip/zamasks.h"
 #include "zip/zastrfunc.h"
-#include "zip/ziparchiver.h"
+#include "zip/ziparchiver_shared.h"
 
 namespace tarnwick {
 namespace {
@@ -135,6 +135,24 @@ void TZABaseArchiver::fillItem(int index, TZAArchiveItem& item) const {
     item.CRC = entry.Crc32;
     item.ExternalFileAttributes = entry.ExternalFileAttributes;
     item.Comment = entry.FileComment;
+}
+
+int TZABaseArchiver::GetFileCount() {
+    CheckInactive();
+    const bool recurse = Options.Recurse;
+    Options.Recurse = true;
+    int folders = 0;
+    try {
+        TZAArchiveItem item;
+        for (bool found = FindFirst("*.*", item, "", kFolderAttr); found; found = FindNext(item)) {
+            if ((item.ExternalFileAttributes & 0x10) != 0) ++folders;
+        }
+    } catch (...) {
+        Options.Recurse = recurse;
+        throw;
+    }
+    Options.Recurse = recurse;
+    return dirManager_->CentralDir.GetCount() - folders;
 }
 
 } // namespace tarnwick

@@ -5,24 +5,12 @@
 #include <exception>
 
 #include "zip/os/os.h"
-#include "zip/ziparchiver.h"
+#include "zip/ziparchiver_shared.h"
 
 namespace tarnwick {
 namespace {
 
 constexpr std::int64_t kAppendPiece = 1048576;
-
-class FlagRestorer {
-public:
-    explicit FlagRestorer(bool& flag) : flag_(flag), saved_(flag) {}
-    ~FlagRestorer() { flag_ = saved_; }
-    FlagRestorer(const FlagRestorer&) = delete;
-    FlagRestorer& operator=(const FlagRestorer&) = delete;
-
-private:
-    bool& flag_;
-    bool saved_;
-};
 
 std::unique_ptr<TZAFileStream> openOrNull(const std::string& name, std::uint16_t mode) {
     try {
@@ -67,15 +55,15 @@ bool TZABaseArchiver::FastFileAppend(TStream* destination, TStream* source, cons
 
 // A failed MakeSFX removes its target: half an executable is worse than none.
 void TZABaseArchiver::MakeSFX(const std::string& targetFileName) {
-    if (SFXStub.empty()) throw EZAException(17, this);
-    if (!zaos::fileExists(SFXStub)) throw EZAException(18, {SFXStub}, this);
-    if (spanningMode_ != smNone) throw EZAException(49, this);
+    if (SFXStub.empty()) throw EZAException(TZANativeError::NoSFXStub, this);
+    if (!zaos::fileExists(SFXStub)) throw EZAException(TZANativeError::SFXStubNotFound, {SFXStub}, this);
+    if (spanningMode_ != smNone) throw EZAException(TZANativeError::SFXOnVolumes, this);
     ForceUpdate();
     std::unique_ptr<TZAFileStream> stub;
     try {
         stub = std::make_unique<TZAFileStream>(SFXStub, static_cast<std::uint16_t>(0x40));
     } catch (const EFOpenError&) {
-        throw EZAException(18, {SFXStub}, this);
+        throw EZAException(TZANativeError::SFXStubNotFound, {SFXStub}, this);
     }
     std::unique_ptr<TZAFileStream> source;
     std::unique_ptr<TZADirManager> sourceDir;
@@ -85,7 +73,7 @@ void TZABaseArchiver::MakeSFX(const std::string& targetFileName) {
         try {
             source = std::make_unique<TZAFileStream>(FileName, static_cast<std::uint16_t>(0x40));
         } catch (const EFOpenError&) {
-            throw EZAException(12, {FileName}, this);
+            throw EZAException(TZANativeError::FileNotFound, {FileName}, this);
         }
         sourceDir = std::make_unique<TZADirManager>(source.get(), false, this);
         sourceDir->LoadDir();
@@ -93,18 +81,18 @@ void TZABaseArchiver::MakeSFX(const std::string& targetFileName) {
         loaded = sourceDir.get();
     }
     if (loaded->StubSize > 0 || (loaded->CentralDir.GetCount() > 0 && loaded->CentralDir.GetItemPtr(0)->GetLocalHeaderOffset() != 0)) {
-        throw EZAException(50, this);
+        throw EZAException(TZANativeError::AlreadySFX, this);
     }
     std::unique_ptr<TZAFileStream> target;
     try {
         target = std::make_unique<TZAFileStream>(targetFileName, 0xFFFF);
     } catch (const EFOpenError&) {
-        throw EZAException(9, {targetFileName}, this);
+        throw EZAException(TZANativeError::BlankFileName, {targetFileName}, this);
     }
     try {
         target->CopyFrom(*stub, stub->GetSize() == 0 ? 0 : stub->GetSize());
         ProgressEnabled = true;
-        if (!FastFileAppend(target.get(), archive, targetFileName)) throw EZAException(56, this);
+        if (!FastFileAppend(target.get(), archive, targetFileName)) throw EZAException(TZANativeError::MakeSFXFailed, this);
         // Every record moved by the stub's length, folders included.
         const std::int64_t shift = stub->GetSize();
         TZADirManager joined(target.get(), false, this);
@@ -128,21 +116,21 @@ void TZABaseArchiver::MakeSFX(const std::string& targetFileName) {
 }
 
 void TZABaseArchiver::RepairArchive(const std::string& targetFileName) {
-    if (active_) throw EZAException(37, this);
+    if (active_) throw EZAException(TZANativeError::RepairOpenArchive, this);
     const bool inPlace = targetFileName.empty();
     std::string work = targetFileName;
     if (inPlace) {
-        if (!openOrNull(FileName, 0x12)) throw EZAException(36, {FileName}, this);
+        if (!openOrNull(FileName, 0x12)) throw EZAException(TZANativeError::CannotCreateRepairFile, {FileName}, this);
         work = GetTempFileName();
-        if (work.empty()) throw EZAException(36, {TempDir.empty() ? zaos::tempFolder() : TempDir}, this);
+        if (work.empty()) throw EZAException(TZANativeError::CannotCreateRepairFile, {TempDir.empty() ? zaos::tempFolder() : TempDir}, this);
         zaos::deleteFile(work);
     } else {
         zaos::deleteFile(work);
-        if (!openOrNull(work, 0xFFFF)) throw EZAException(36, {work}, this);
+        if (!openOrNull(work, 0xFFFF)) throw EZAException(TZANativeError::CannotCreateRepairFile, {work}, this);
         zaos::deleteFile(work);
     }
     const std::string dataName = GetTempFileName();
-    if (dataName.empty()) throw EZAException(36, {TempDir.empty() ? zaos::tempFolder() : TempDir}, this);
+    if (dataName.empty()) throw EZAException(TZANativeError::CannotCreateRepairFile, {TempDir.empty() ? zaos::tempFolder() : TempDir}, this);
 
     FlagRestorer damaged(OpenDamagedArchives);
     FlagRestorer corrupted(ExtractCorruptedFiles);

@@ -6,22 +6,16 @@
 // TempDir): the archive's first bytes followed by the tail are the old archive.
 #include <algorithm>
 #include <exception>
+#include <utility>
 #include <vector>
 
 #include "core/byte_order.h"
 #include "zip/os/os.h"
 #include "zip/zastrfunc.h"
-#include "zip/ziparchiver.h"
+#include "zip/ziparchiver_shared.h"
 
 namespace tarnwick {
 namespace {
-
-struct BatchLock {
-    BatchLock() { TZABaseArchiver::Lock(); }
-    ~BatchLock() { TZABaseArchiver::Unlock(); }
-    BatchLock(const BatchLock&) = delete;
-    BatchLock& operator=(const BatchLock&) = delete;
-};
 
 // A window of a stream seen from 0: an item's data given as a stream and a position.
 class StreamWindow final : public TStream {
@@ -109,7 +103,7 @@ void TZABaseArchiver::ForceUpdate() {
     if (volumes && OpenMode != 0xFFFF) {
         // An existing set is read only: its volumes may be on disks that are gone.
         rollbackUpdate(nullptr, 0);
-        throw EZAException(52, this);
+        throw EZAException(TZANativeError::ModifyVolumes, this);
     }
     DoOnOverallProgress(0, operation, ppStart, Cancel);
     if (Cancel) {
@@ -162,7 +156,7 @@ void TZABaseArchiver::ForceUpdate() {
                 tailName = zaos::createTempFile(slash == std::string::npos ? std::string(".") : FileName.substr(0, slash + 1), "FC");
             }
             if (tailName.empty()) tailName = GetTempFileName();
-            if (tailName.empty()) throw EZAException(19, {TempDir.empty() ? zaos::tempFolder() : TempDir}, this);
+            if (tailName.empty()) throw EZAException(TZANativeError::CannotCreateFile, {TempDir.empty() ? zaos::tempFolder() : TempDir}, this);
             tail = std::make_unique<TZAFileStream>(tailName, 0xFFFF);
         } else {
             tail = std::make_unique<TMemoryStream>();
@@ -229,7 +223,7 @@ void TZABaseArchiver::ForceUpdate() {
                     dir.DeleteItem(i);
                     continue;
                 }
-                if (found < 0) throw EZAException(7, this);
+                if (found < 0) throw EZAException(TZANativeError::OldRecordMissing, this);
                 used[static_cast<std::size_t>(found)] = true;
                 // New data failed: the item is its old self again (and a move keeps its source).
                 if (tried) dir.SetItem(i, *old.GetItemPtr(found));
@@ -284,7 +278,7 @@ void TZABaseArchiver::ForceUpdate() {
             do {
                 FailureAction = fxaIgnore;
                 if (zaos::deleteFile(item.SourceFileName)) break;
-                const EZAException e(27, {item.SourceFileName}, this);
+                const EZAException e(TZANativeError::CannotDeleteFile, {item.SourceFileName}, this);
                 DoOnProcessFileFailure(item.SourceFileName, poMove, e.NativeError, e.ErrorCode, e.Message, FailureAction);
             } while (FailureAction == fxaRetry);
             if (FailureAction == fxaAbort) break;
@@ -328,7 +322,7 @@ bool TZABaseArchiver::writeNewItem(int index) {
             try {
                 owned = std::make_unique<TZAFileStream>(item.SourceFileName, static_cast<std::uint16_t>(ShareModeToInt(Options.ShareMode)));
             } catch (const EFOpenError&) {
-                throw EZAException(33, {item.SourceFileName}, this);
+                throw EZAException(TZANativeError::CannotOpenSource, {item.SourceFileName}, this);
             }
         }
         source = owned.get();
@@ -336,7 +330,7 @@ bool TZABaseArchiver::writeNewItem(int index) {
     const std::int64_t sourceSize = source != nullptr ? source->GetSize() : 0;
     const std::int64_t offset = archiveStream_->GetPosition();
     const bool zip64 = Zip64Mode == zmAlways || offset >= 0xFFFFFFFF || sourceSize >= kZip64SourceThreshold;
-    if (zip64 && Zip64Mode == zmDisabled) throw EZAException(43, this);
+    if (zip64 && Zip64Mode == zmDisabled) throw EZAException(TZANativeError::Zip64NotEnabled, this);
     item.Zip64Info = TZAZip64ExtendedInfo{};
     item.Zip64Info.RelativeOffsetOfLocalHeader = offset;
     item.RelativeOffsetOfLocalHeader = (offset >= 0xFFFFFFFF || Zip64Mode == zmAlways) ? 0xFFFFFFFF : static_cast<std::uint32_t>(offset);
@@ -348,26 +342,27 @@ bool TZABaseArchiver::writeNewItem(int index) {
     item.VersionMadeBy = version;
 
     auto localHeader = [&](std::uint32_t crc, std::uint32_t compressed, std::uint32_t uncompressed) {
-        std::vector<unsigned char> h(TZAZipFileHeader::kSize);
-        storeLE32(h.data(), dirManager_->localSignature());
-        storeLE16(h.data() + 4, version);
-        storeLE16(h.data() + 6, item.GeneralPurposeBitFlag);
-        storeLE16(h.data() + 8, item.CompressionMethod);
-        storeLE16(h.data() + 10, item.LastModFileTime);
-        storeLE16(h.data() + 12, item.LastModFileDate);
-        storeLE32(h.data() + 14, crc);
-        storeLE32(h.data() + 18, compressed);
-        storeLE32(h.data() + 22, uncompressed);
-        storeLE16(h.data() + 26, static_cast<std::uint16_t>(name.size()));
-        storeLE16(h.data() + 28, zip64 ? 20 : 0);
-        h.insert(h.end(), name.begin(), name.end());
+        TZAZipFileHeader header;
+        header.Signature = dirManager_->localSignature();
+        header.VersionNeededToExtract = version;
+        header.GeneralPurposeBitFlag = item.GeneralPurposeBitFlag;
+        header.CompressionMethod = item.CompressionMethod;
+        header.LastModFileTime = item.LastModFileTime;
+        header.LastModFileDate = item.LastModFileDate;
+        header.Crc32 = crc;
+        header.CompressedSize = compressed;
+        header.UncompressedSize = uncompressed;
+        header.FileNameLength = static_cast<std::uint16_t>(name.size());
+        const TZAZip64Present present = zip64 ? TZAZip64Present::Local() : TZAZip64Present{};
+        const TZAExtraFieldHeader extra{kZip64ExtraId, static_cast<std::uint16_t>(present.Size())};
+        header.ExtraFieldLength = static_cast<std::uint16_t>(zip64 ? TZAExtraFieldHeader::kSize + extra.DataSize : 0);
+        std::vector<unsigned char> h(TZAZipFileHeader::kSize + name.size() + header.ExtraFieldLength);
+        TZACursor out = TZACursor::Writer(h.data(), h.size());
+        WriteRecord(out, header);
+        out.Put(name.data(), name.size());
         if (zip64) {
-            unsigned char extra[20];
-            storeLE16(extra, 1);
-            storeLE16(extra + 2, 16);
-            storeLE64(extra + 4, static_cast<std::uint64_t>(item.Zip64Info.UncompressedSize));
-            storeLE64(extra + 12, static_cast<std::uint64_t>(item.Zip64Info.CompressedSize));
-            h.insert(h.end(), extra, extra + sizeof extra);
+            WriteRecord(out, extra);
+            Zip64InfoFields(std::as_const(item.Zip64Info), present, out);
         }
         return h;
     };
@@ -403,11 +398,9 @@ bool TZABaseArchiver::writeNewItem(int index) {
 // data and a data descriptor; a renamed item gets its new name in the local header.
 void TZABaseArchiver::copyItemFromTail(int index, TStream* from, std::int64_t at) {
     TDirItem& item = *dirManager_->CentralDir.GetItemPtr(index);
-    unsigned char raw[TZAZipFileHeader::kSize];
-    from->SetPosition(at);
-    from->ReadBuffer(raw, sizeof raw);
     TZAZipFileHeader local;
-    local.Load(raw);
+    from->SetPosition(at);
+    ReadRecordFrom(*from, local);
     std::int64_t data = item.GetCompressedSize();
     if ((local.GeneralPurposeBitFlag & 0x0008) != 0) {
         const std::int64_t descriptorAt = at + TZAZipFileHeader::kSize + local.FileNameLength + local.ExtraFieldLength + data;
@@ -420,16 +413,19 @@ void TZABaseArchiver::copyItemFromTail(int index, TStream* from, std::int64_t at
     const std::int64_t offset = archiveStream_->GetPosition();
     const bool wasWide = item.RelativeOffsetOfLocalHeader == 0xFFFFFFFF;
     const bool wide = offset >= 0xFFFFFFFF || (wasWide && Zip64Mode == zmAlways);
-    if (offset >= 0xFFFFFFFF && Zip64Mode == zmDisabled) throw EZAException(43, this);
+    if (offset >= 0xFFFFFFFF && Zip64Mode == zmDisabled) throw EZAException(TZANativeError::Zip64NotEnabled, this);
     item.Zip64Info.RelativeOffsetOfLocalHeader = offset;
     item.RelativeOffsetOfLocalHeader = wide ? 0xFFFFFFFF : static_cast<std::uint32_t>(offset);
     if (wide != wasWide) TZADirManager::SetZip64Extra(item);
     const bool renamed = item.Modified && item.Operation == poRename;
     if (renamed) {
         const std::string name = dirManager_->EncodeName(item);
-        storeLE16(raw + 26, static_cast<std::uint16_t>(name.size()));
-        storeLE16(raw + 6, static_cast<std::uint16_t>((local.GeneralPurposeBitFlag & ~0x0800) |
-                                                      (item.GeneralPurposeBitFlag & 0x0800)));
+        TZAZipFileHeader header = local;
+        header.FileNameLength = static_cast<std::uint16_t>(name.size());
+        header.GeneralPurposeBitFlag = static_cast<std::uint16_t>((local.GeneralPurposeBitFlag & ~0x0800) |
+                                                                   (item.GeneralPurposeBitFlag & 0x0800));
+        unsigned char raw[TZAZipFileHeader::kSize];
+        WriteRecord(raw, sizeof raw, header);
         archiveStream_->WriteBuffer(raw, sizeof raw);
         archiveStream_->WriteBuffer(name.data(), name.size());
         item.RawFileName = name;
@@ -441,6 +437,50 @@ void TZABaseArchiver::copyItemFromTail(int index, TStream* from, std::int64_t at
     }
     from->SetPosition(at);
     archiveStream_->CopyFrom(*from, TZAZipFileHeader::kSize + local.FileNameLength + local.ExtraFieldLength + data);
+}
+
+void TZABaseArchiver::BeginUpdate() {
+    if (UpdateCount == 0) {
+        if (!active_) {
+            const std::uint16_t mode = defaultOpenMode();
+            checkOpenMode(mode);
+            openArchiveStream(mode);
+        }
+        if ((OpenMode & 3) == 0 && !IsCustomStream) throw EZAException(TZANativeError::ReadOnly, this);
+        TZADirArray& dir = dirManager_->CentralDir;
+        for (int i = 0; i < dir.GetCount(); ++i) dir.GetItemPtr(i)->Modified = false;
+        dirManager_->RollbackDir.Assign(&dir);
+        dirManager_->RollbackComment = dirManager_->ArchiveComment;
+        dirManager_->RollbackCentralDirOffset = dirManager_->CentralDirOffset;
+    }
+    ++UpdateCount;
+}
+
+void TZABaseArchiver::EndUpdate() {
+    if (UpdateCount <= 0) return;
+    if (UpdateCount == 1) {
+        ForceUpdate();
+    } else {
+        --UpdateCount;
+    }
+}
+
+// The pending changes are dropped with the bracket, so the directory keeps describing the file.
+void TZABaseArchiver::CancelUpdate() {
+    if (UpdateCount <= 0) return;
+    UpdateCount = 0;
+    if (dirManager_) {
+        TZADirArray& dir = dirManager_->CentralDir;
+        for (int i = 0; i < dir.GetCount(); ++i) {
+            TDirItem& item = *dir.GetItemPtr(i);
+            if (item.OwnsDataStream) delete item.DataStream;
+            item.DataStream = nullptr;
+            item.OwnsDataStream = false;
+        }
+        dir.Assign(&dirManager_->RollbackDir);
+        dirManager_->ArchiveComment = dirManager_->RollbackComment;
+        dirManager_->CentralDirOffset = dirManager_->RollbackCentralDirOffset;
+    }
 }
 
 } // namespace tarnwick

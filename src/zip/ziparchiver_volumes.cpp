@@ -8,12 +8,11 @@
 
 #include "core/byte_order.h"
 #include "zip/os/os.h"
-#include "zip/ziparchiver.h"
+#include "zip/ziparchiver_shared.h"
 
 namespace tarnwick {
 namespace {
 
-constexpr std::int64_t kMinimumFreeSpace = 65536;
 constexpr std::uint32_t kSplitMarker = 0x08074B50;
 
 std::string threeDigits(int number) {
@@ -35,7 +34,7 @@ void TZABaseArchiver::splitIntoVolumes() {
     };
     if (whole.GetSize() <= limitOf(0)) return;  // one volume: a plain archive
     // Multi-volume end records have no ZIP64 form here.
-    if (dir.GetCount() >= 0xFFFF) throw EZAException(43, this);
+    if (dir.GetCount() >= 0xFFFF) throw EZAException(TZANativeError::Zip64NotEnabled, this);
 
     std::vector<std::string> names;
     std::unique_ptr<TZAFileStream> out;
@@ -50,27 +49,27 @@ void TZABaseArchiver::splitIntoVolumes() {
             std::string name;
             bool cancel = false;
             DoOnRequestBlankVolume(number, name, cancel);
-            if (cancel) throw EZAException(45, this);
+            if (cancel) throw EZAException(TZANativeError::VolumeAborted, this);
             const std::int64_t free = zaos::freeDriveSpace(name);
-            if (free < 0 || (free > kMinimumFreeSpace && (limit <= 0 || free >= limit))) {
+            if (free < 0 || (free > kMinimumVolumeFreeSpace && (limit <= 0 || free >= limit))) {
                 if (limit <= 0) limit = free < 0 ? std::numeric_limits<std::int64_t>::max() : free;
                 try {
                     out = std::make_unique<TZAFileStream>(name, 0xFFFF);
                 } catch (const EFOpenError&) {
-                    throw EZAException(45, this);
+                    throw EZAException(TZANativeError::VolumeAborted, this);
                 }
                 names.push_back(name);
                 break;
             }
             DoOnDiskFull(number + 1, name, cancel);
-            if (cancel) throw EZAException(45, this);
+            if (cancel) throw EZAException(TZANativeError::VolumeAborted, this);
         }
         used = 0;
         if (spanningMode_ == smSpanning) zaos::setVolumeLabel(names.back(), "pkback# " + threeDigits(number + 1));
     };
     // Writes count bytes; reserve > 0 keeps them on one volume.
     auto write = [&](const unsigned char* bytes, std::int64_t count, std::int64_t reserve) {
-        if (reserve > 0 && reserve > limit) throw EZAException(46, this);
+        if (reserve > 0 && reserve > limit) throw EZAException(TZANativeError::VolumeWrite, this);
         if (reserve > 0 && limit - used < reserve) {
             if (spanningMode_ == smSpanning && Options.FlushBuffers) out->FlushToDevice();
             startVolume();
@@ -78,7 +77,7 @@ void TZABaseArchiver::splitIntoVolumes() {
         while (count > 0) {
             if (limit - used <= 0) startVolume();
             const std::int64_t n = std::min(count, limit - used);
-            if (out->Write(bytes, static_cast<std::size_t>(n)) != static_cast<std::size_t>(n)) throw EZAException(46, this);
+            if (out->Write(bytes, static_cast<std::size_t>(n)) != static_cast<std::size_t>(n)) throw EZAException(TZANativeError::VolumeWrite, this);
             used += n;
             bytes += n;
             count -= n;
@@ -103,11 +102,9 @@ void TZABaseArchiver::splitIntoVolumes() {
         for (int i = 0; i < dir.GetCount(); ++i) {
             TDirItem& item = *dir.GetItemPtr(i);
             const std::int64_t at = item.GetLocalHeaderOffset();
-            unsigned char raw[TZAZipFileHeader::kSize];
-            whole.SetPosition(at);
-            whole.ReadBuffer(raw, sizeof raw);
             TZAZipFileHeader local;
-            local.Load(raw);
+            whole.SetPosition(at);
+            ReadRecordFrom(whole, local);
             const std::int64_t header = TZAZipFileHeader::kSize + local.FileNameLength + local.ExtraFieldLength;
             if (limit - used < header) startVolume();
             const std::int64_t offset = used;
@@ -153,7 +150,7 @@ void TZABaseArchiver::splitIntoVolumes() {
         end.OffsetOfStartOfCentralDirectory = static_cast<std::uint32_t>(directoryOffset);
         end.ZipfileCommentLength = static_cast<std::uint16_t>(endSize - TZAZipCentralDirEnd::kSize);
         std::vector<unsigned char> tail(TZAZipCentralDirEnd::kSize);
-        end.Store(tail.data());
+        WriteRecord(tail.data(), tail.size(), end);
         tail.insert(tail.end(), dm.ArchiveComment.begin(), dm.ArchiveComment.begin() + end.ZipfileCommentLength);
         write(tail.data(), static_cast<std::int64_t>(tail.size()), static_cast<std::int64_t>(tail.size()));
         if (Options.FlushBuffers) out->FlushToDevice();

@@ -5,6 +5,7 @@
 #include "package_plan.h"
 #include "setup_folder_reader.h"
 #include "windows_names.h"
+#include "zip/zadirmanager.h"
 #include "zip/ziparchiver.h"
 
 #include <chrono>

@@ -2,6 +2,7 @@
 
 #include "setup_folder_reader.h"
 #include "stubs.h"
+#include "zip/zadirmanager.h"
 #include "zip/ziparchiver.h"
 
 #include <map>

@@ -1,6 +1,8 @@
 // The writing commands of tarnwick-zip over the archive component.
 #include "commands_write.h"
 
+#include "console_archiver.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +12,8 @@
 #include <vector>
 
 #include "zip/os/os.h"
+#include "zip/zaconst.h"
+#include "zip/zadirmanager.h"
 #include "zip/ziparchiver.h"
 
 namespace tarnwick::tool {
@@ -116,54 +120,10 @@ Arguments parseArguments(int argc, char** argv) {
     return a;
 }
 
-// Failures are reported and skipped; progress is a bar on a terminal.
-class WriteArchiver final : public TZipArchiver {
+// Archives past 4 GiB get ZIP64 records when they need them, as zip does.
+class WriteArchiver final : public TConsoleArchiver {
 public:
-    WriteArchiver() : TZipArchiver(nullptr) {
-        // Archives past 4 GiB get ZIP64 records when they need them, as zip does.
-        SetZip64Mode(zmAuto);
-        showProgress_ = zaos::isTerminal(1) && zaos::isTerminal(2);
-        started_ = std::chrono::steady_clock::now();
-    }
-    int failures() const { return failures_; }
-    void clearProgress() {
-        if (!barShown_) return;
-        std::fprintf(stderr, "\r%50s\r", "");
-        barShown_ = false;
-        lastPercent_ = -1;
-    }
-
-protected:
-    void DoOnProcessFileFailure(const std::string& fileName, TZAProcessOperation, int, int, const std::string& message,
-                                TZAAction& action) override {
-        clearProgress();
-        ++failures_;
-        std::cerr << "tarnwick-zip: " << zaos::ansiToConsole(fileName) << ": " << zaos::ansiToConsole(message) << '\n';
-        action = fxaIgnore;
-    }
-    void DoOnConfirmOverwrite(const std::string& sourceFileName, std::string& destFileName, bool& confirm) override {
-        clearProgress();
-        TZipArchiver::DoOnConfirmOverwrite(sourceFileName, destFileName, confirm);
-    }
-    void DoOnOverallProgress(double progress, TZAProcessOperation operation, TZAProgressPhase phase, bool& cancel) override {
-        TZipArchiver::DoOnOverallProgress(progress, operation, phase, cancel);
-        if (!showProgress_ || std::chrono::steady_clock::now() - started_ < std::chrono::milliseconds(500)) return;
-        const int percent = static_cast<int>(progress);
-        if (percent == lastPercent_) return;
-        lastPercent_ = percent;
-        const int filled = percent * 40 / 100;
-        std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                     std::string(static_cast<std::size_t>(40 - filled), ' ').c_str(), percent);
-        std::fflush(stderr);
-        barShown_ = true;
-    }
-
-private:
-    int failures_ = 0;
-    bool showProgress_ = false;
-    bool barShown_ = false;
-    int lastPercent_ = -1;
-    std::chrono::steady_clock::time_point started_;
+    WriteArchiver() { SetZip64Mode(zmAuto); }
 };
 
 std::uint32_t parseHex(const std::string& text) {
@@ -265,7 +225,7 @@ int runWriteCommand(int argc, char** argv) {
     }
     try {
         // Only add and move create a missing archive.
-        if (a.command != "add" && a.command != "move" && !zaos::fileExists(a.archive)) throw EZAException(12, {a.archive}, &z);
+        if (a.command != "add" && a.command != "move" && !zaos::fileExists(a.archive)) throw EZAException(TZANativeError::FileNotFound, {a.archive}, &z);
         z.OpenArchive();
     } catch (const std::exception& e) {
         std::cerr << "tarnwick-zip: " << zaos::ansiToConsole(a.archive) << ": " << zaos::ansiToConsole(e.what()) << '\n';

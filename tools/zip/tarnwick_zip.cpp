@@ -9,8 +9,11 @@
 #include <vector>
 
 #include "commands_write.h"
+#include "console_archiver.h"
 #include "core/version.h"
 #include "zip/os/os.h"
+#include "zip/zaconst.h"
+#include "zip/zadirmanager.h"
 #include "zip/ziparchiver.h"
 #include "zip/zamasks.h"
 
@@ -107,16 +110,11 @@ std::string dosDateTimeText(std::uint16_t date, std::uint16_t time) {
     return text;
 }
 
-// The archiver as the tool drives it: failures are reported on standard error and counted, a
-// wrong or missing password skips the item and counts as a failure, progress is a bar.
-class ToolArchiver final : public TZipArchiver {
+// The reading commands' archiver: a wrong or missing password skips the item and counts as a
+// failure; the rest is the console archiver's.
+class ToolArchiver final : public tool::TConsoleArchiver {
 public:
-    explicit ToolArchiver(const Arguments& arguments) : TZipArchiver(nullptr), args_(arguments) {
-        showProgress_ = zaos::isTerminal(1) && zaos::isTerminal(2);
-        started_ = std::chrono::steady_clock::now();
-    }
-
-    int failures() const { return failures_; }
+    explicit ToolArchiver(const Arguments& arguments) : args_(arguments) {}
 
     // Tags every item that one of the masks selects and no exclusion mask removes.
     int selectItems() {
@@ -139,12 +137,18 @@ public:
     void run(TZAProcessOperation operation) {
         // Like unzip -d: the destination folder is made when missing, also with --no-dirs.
         if (operation == poExtract && !ForceDirectories(BaseDir)) {
-            throw EZAException(20, {BaseDir}, this);
+            throw EZAException(TZANativeError::CannotCreateFolder, {BaseDir}, this);
         }
         CheckInactive();
         CheckInUpdate();
         selectItems();
-        ProcessTaggedFiles(operation);
+        ProcessTaggedFiles(operation, [this, operation](int index, const std::string& itemName, const std::string& destDir) {
+            if (operation == poExtract) {
+                ExtractTaggedFile(index, itemName, destDir);
+            } else {
+                TestTaggedFile(index, itemName);
+            }
+        });
         clearProgress();
     }
 
@@ -157,32 +161,6 @@ protected:
             TZipArchiver::DoOnPassword(fileName, newPassword, skipFile);
         }
         if (skipFile) report(fileName, "skipped: password missing or wrong");
-    }
-
-    void DoOnProcessFileFailure(const std::string& fileName, TZAProcessOperation, int, int, const std::string& message,
-                                TZAAction& action) override {
-        report(fileName, message);
-        action = fxaIgnore;
-    }
-
-    void DoOnConfirmOverwrite(const std::string& sourceFileName, std::string& destFileName, bool& confirm) override {
-        clearProgress();
-        TZipArchiver::DoOnConfirmOverwrite(sourceFileName, destFileName, confirm);
-    }
-
-    void DoOnOverallProgress(double progress, TZAProcessOperation operation, TZAProgressPhase phase, bool& cancel) override {
-        TZipArchiver::DoOnOverallProgress(progress, operation, phase, cancel);
-        if (!showProgress_) return;
-        // Short runs finish before a bar is worth drawing.
-        if (std::chrono::steady_clock::now() - started_ < std::chrono::milliseconds(500)) return;
-        const int percent = static_cast<int>(progress);
-        if (percent == lastPercent_) return;
-        lastPercent_ = percent;
-        const int filled = percent * 40 / 100;
-        std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                     std::string(static_cast<std::size_t>(40 - filled), ' ').c_str(), percent);
-        std::fflush(stderr);
-        barShown_ = true;
     }
 
 private:
@@ -201,25 +179,7 @@ private:
         return false;
     }
 
-    void clearProgress() {
-        if (!barShown_) return;
-        std::fprintf(stderr, "\r%50s\r", "");
-        barShown_ = false;
-        lastPercent_ = -1;
-    }
-
-    void report(const std::string& fileName, const std::string& message) {
-        clearProgress();
-        ++failures_;
-        std::cerr << "tarnwick-zip: " << zaos::ansiToConsole(fileName) << ": " << zaos::ansiToConsole(message) << '\n';
-    }
-
     const Arguments& args_;
-    int failures_ = 0;
-    bool showProgress_ = false;
-    bool barShown_ = false;
-    int lastPercent_ = -1;
-    std::chrono::steady_clock::time_point started_;
 };
 
 int list(ToolArchiver& archiver, const Arguments& args) {

@@ -4,6 +4,7 @@
 
 #include "cipher_sink.h"
 #include "data_archive.h"
+#include "zip/zadirmanager.h"
 #include "zip/ziparchiver.h"
 
 #include <gtest/gtest.h>

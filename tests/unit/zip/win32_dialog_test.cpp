@@ -5,9 +5,12 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstring>
+#include <string>
 #include <thread>
 
 #include "zip/os/os.h"
+#include "zip/ziparchiver.h"
 
 namespace tarnwick {
 namespace {
@@ -111,6 +114,86 @@ TEST(Win32Dialogs, PasswordBoxGivesBackWhatWasTyped) {
         EXPECT_EQ(answered, ok);
         EXPECT_EQ(value, ok ? "typed secret" : "before");
     }
+}
+
+BOOL CALLBACK collectStaticText(HWND child, LPARAM parameter) {
+    char className[32] = {};
+    GetClassNameA(child, className, sizeof className);
+    char text[512] = {};
+    GetWindowTextA(child, text, sizeof text);
+    auto* longest = reinterpret_cast<std::string*>(parameter);
+    if (lstrcmpiA(className, "Static") == 0 && std::strlen(text) > longest->size()) *longest = text;
+    return TRUE;
+}
+
+// Answers the first "Confirm" box of this process with button id and keeps its text; gives up
+// when stop is set or after ten seconds.
+std::thread answerConfirm(int id, std::atomic<bool>& stop, std::atomic<bool>& answered, std::string& text) {
+    return std::thread([id, &stop, &answered, &text] {
+        for (int i = 0; i < 500 && !stop; ++i) {
+            Finder finder;
+            EnumWindows(findConfirm, reinterpret_cast<LPARAM>(&finder));
+            if (finder.found != nullptr) {
+                if (HWND button = GetDlgItem(finder.found, id)) {
+                    EnumChildWindows(finder.found, collectStaticText, reinterpret_cast<LPARAM>(&text));
+                    PostMessageA(button, BM_CLICK, 0, 0);
+                    answered = true;
+                    return;
+                }
+            }
+            Sleep(20);
+        }
+    });
+}
+
+// Raises the disk-full event of an archiver with no handler, as a full volume does.
+struct DiskFullProbe : TZipArchiver {
+    explicit DiskFullProbe(TZASpanningMode mode) : TZipArchiver(nullptr) {
+        SetSpanningMode(mode);
+        SpanningOptions.VolumeSize = vsCustom;
+        SpanningOptions.SetCustomVolumeSize(std::int64_t{1} << 40);
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        FileName = std::string(temp) + "set.zip";
+    }
+    bool raise() {
+        bool cancel = false;
+        DoOnDiskFull(2, FileName, cancel);
+        return cancel;
+    }
+};
+
+TEST(Win32Dialogs, DiskFullBoxOfASpannedSetShowsTheNeededAndFreeSpaceAndCancelsUnlessOk) {
+    for (const auto& [button, cancels] : {std::pair{IDOK, false}, std::pair{IDCANCEL, true}}) {
+        DiskFullProbe probe(smSpanning);
+        std::atomic<bool> stop{false}, answered{false};
+        std::string text;
+        std::thread clicker = answerConfirm(button, stop, answered, text);
+        const bool cancel = probe.raise();
+        clicker.join();
+        ASSERT_TRUE(answered);
+        EXPECT_EQ(cancel, cancels) << button;
+        const std::string start = "Disk is full. Required free space: 1099511627776 bytes, but available only: ";
+        const std::string end = " bytes. Clean the disk or find another blank disk";
+        ASSERT_EQ(text.rfind(start, 0), 0u) << text;
+        ASSERT_GT(text.size(), start.size() + end.size()) << text;
+        EXPECT_EQ(text.substr(text.size() - end.size()), end) << text;
+        const std::string free = text.substr(start.size(), text.size() - start.size() - end.size());
+        EXPECT_EQ(free.find_first_not_of("0123456789"), std::string::npos) << text;
+    }
+}
+
+TEST(Win32Dialogs, DiskFullOfASplitSetCancelsWithoutABox) {
+    DiskFullProbe probe(smSplitting);
+    std::atomic<bool> stop{false}, answered{false};
+    std::string text;
+    std::thread clicker = answerConfirm(IDOK, stop, answered, text);
+    const bool cancel = probe.raise();
+    Sleep(300);  // a box would have been found by now
+    stop = true;
+    clicker.join();
+    EXPECT_TRUE(cancel);
+    EXPECT_FALSE(answered) << text;
 }
 
 } // namespace

@@ -55,12 +55,12 @@ TEST(ErrorTables, MapEveryNativeCodeInOrder) {
                               1,  11, 9,  1,  11, 13, 14, 15, 5,  6,  6,  16, 12, 17, 18, 19, 20, 6,  21, 22, 23,
                               6,  23, 24, 24, 25, 26, 27, 28, 29, 30, 31, 6,  6,  32, 33, -1, -1, -1, -1};
     for (int i = 0; i < 61; ++i) {
-        EXPECT_EQ(ZANativeToErrorCode[i].nativeCode, i);
-        EXPECT_EQ(ZANativeToErrorCode[i].errorCode, expected[i]) << "native " << i;
+        EXPECT_EQ(static_cast<int>(ZAErrorTable[i].native), i);
+        EXPECT_EQ(ZAErrorTable[i].errorCode, expected[i]) << "native " << i;
     }
-    EXPECT_STREQ(ZAErrorMessages[20], "Archive is open. You should close it beore performing this operation.");
-    EXPECT_STREQ(ZAErrorMessages[33], "MakeSFX error");
-    EXPECT_STREQ(ZAErrorMessages[34], "");
+    EXPECT_EQ(ZAErrorMessageText(20), "Archive is open. You should close it beore performing this operation.");
+    EXPECT_EQ(ZAErrorMessageText(33), "MakeSFX error");
+    EXPECT_EQ(ZAErrorMessageText(34), "");
 }
 
 TEST(ErrorTables, FormatLeavesMissingArgumentsEmptyAndIgnoresExtras) {

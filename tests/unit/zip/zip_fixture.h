@@ -15,6 +15,7 @@
 
 #include "core/byte_order.h"
 #include "zip/zacrypt.h"
+#include "zip/zadirmanager.h"
 #include "zip/ziparchiver.h"
 
 namespace tarnwick::test {

@@ -303,6 +303,41 @@ TEST(VolumeNames, DefaultNamesOfSplitAndSpannedSets) {
     EXPECT_EQ(z.MakeDefaultVolumeName(z.FileName, 0, false), "C:\\out\\setup.exe");
 }
 
+// Methods above 251 (the component's own, the base archiver's 0xFFFF among them) take the
+// alternative extensions; the advanced and the spanned names have none.
+TEST(VolumeNames, AlternativeExtensionsFollowTheCompressionMethod) {
+    struct MethodArchiver : TZABaseArchiver {
+        explicit MethodArchiver(std::uint16_t method) : TZABaseArchiver(nullptr) { CompMethod = method; }
+    };
+    struct Case {
+        std::uint16_t method;
+        const char* lastOfSelfExtractor;  // volume -1 of setup.exe, split
+        const char* firstSplit;           // volume 0 of data.zip, split
+        const char* secondSplit;
+    };
+    const Case cases[] = {
+        {8, "C:\\out\\setup.ZIP", "C:\\out\\data.Z01", "C:\\out\\data.Z02"},
+        {252, "C:\\out\\setup.ZF", "C:\\out\\data.F01", "C:\\out\\data.F02"},
+        {0xFFFF, "C:\\out\\setup.ZF", "C:\\out\\data.F01", "C:\\out\\data.F02"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.method);
+        MethodArchiver z(c.method);
+        ASSERT_EQ(z.GetCompMethod(), c.method);
+        z.SetSpanningMode(smSplitting);
+        z.SpanningOptions.AdvancedNaming = false;
+        EXPECT_EQ(z.MakeDefaultVolumeName("C:\\out\\setup.exe", -1, false), c.lastOfSelfExtractor);
+        EXPECT_EQ(z.MakeDefaultVolumeName("C:\\out\\setup.exe", 0, false), "C:\\out\\setup.exe");
+        EXPECT_EQ(z.MakeDefaultVolumeName("C:\\out\\data.zip", 0, false), c.firstSplit);
+        EXPECT_EQ(z.MakeDefaultVolumeName("C:\\out\\data.zip", 1, false), c.secondSplit);
+        EXPECT_EQ(z.MakeDefaultVolumeName("C:\\out\\data.zip", -1, false), "C:\\out\\data.zip");
+        z.SpanningOptions.AdvancedNaming = true;
+        EXPECT_EQ(z.MakeDefaultVolumeName("C:\\out\\data.zip", 1, false), "C:\\out\\data_002.zip");
+        z.SetSpanningMode(smSpanning);
+        EXPECT_EQ(z.MakeDefaultVolumeName("C:\\out\\data.zip", 1, false), "C:\\out\\data_002.zip");
+    }
+}
+
 TEST(OpenOnStream, CreateWritesAnEmptyDirectoryAndSpanningIsRefused) {
     TZipArchiver z(nullptr);
     TMemoryStream stream;

@@ -4,6 +4,15 @@
 
 #include <stdexcept>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#endif
+
 #include "zip_fixture.h"
 
 namespace tarnwick {
@@ -479,6 +488,122 @@ TEST_F(WriteTest, ACancelledVolumeRequestIsError45AndLeavesNoVolumes) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("set_001.zip")));
     EXPECT_EQ(w.DirManager()->CentralDir.GetCount(), 0);
 }
+
+// ---- Disk full ----------------------------------------------------------------------------------
+
+// A set whose first volume fits and whose second asks for more than any disk here has free:
+// every later volume runs into the disk-full question.
+struct DiskFullSet {
+    explicit DiskFullSet(TZASpanningMode mode) {
+        w.FileName = folder.file("set.zip");
+        w.SetSpanningMode(mode);
+        w.SpanningOptions.AdvancedNaming = true;
+        w.SpanningOptions.FirstVolumeSize = 65536;
+        w.SpanningOptions.VolumeSize = vsCustom;
+        w.SpanningOptions.SetCustomVolumeSize(std::int64_t{1} << 60);
+        // Spanned disks are asked for; the answer is always "inserted".
+        w.OnRequestBlankVolume = [](TObject*, int, std::string&, bool& cancel) { cancel = false; };
+    }
+    // The native code the write ended with (0: it did not fail).
+    int write() {
+        w.OpenArchive();
+        w.SetCompressionMode(0);
+        try {
+            w.AddFromString("big.bin", mixedData(100000, 3), 0x20, kWhen);
+        } catch (const EZAException& e) {
+            return e.NativeError;
+        }
+        return 0;
+    }
+    bool leftVolumes() const {
+        return std::filesystem::exists(folder.file("set_001.zip")) || std::filesystem::exists(folder.file("set_002.zip"));
+    }
+    TempFolder folder;
+    TZipArchiver w{nullptr};
+};
+
+TEST(DiskFull, AHandlerGetsTheVolumeAndNameAndItsCancelEndsTheWrite) {
+    for (const TZASpanningMode mode : {smSplitting, smSpanning}) {
+        DiskFullSet set(mode);
+        std::vector<std::pair<int, std::string>> asked;
+        set.w.OnDiskFull = [&](TObject*, int volume, const std::string& name, bool& cancel) {
+            asked.emplace_back(volume, name);
+            cancel = asked.size() == 2;  // "try again" once, then give up
+        };
+        EXPECT_EQ(set.write(), 45);
+        const std::vector<std::pair<int, std::string>> expected(2, {2, set.folder.file("set_002.zip")});
+        EXPECT_EQ(asked, expected);
+        EXPECT_FALSE(set.leftVolumes());
+    }
+}
+
+#ifndef _WIN32
+// Points standard input (and standard error) elsewhere for one scope.
+class Redirected {
+public:
+    Redirected(int fd, int to) : fd_(fd), saved_(::dup(fd)) { ::dup2(to, fd); }
+    ~Redirected() {
+        ::dup2(saved_, fd_);
+        ::close(saved_);
+        std::cin.clear();
+        clearerr(stdin);
+    }
+    Redirected(const Redirected&) = delete;
+    Redirected& operator=(const Redirected&) = delete;
+
+private:
+    int fd_;
+    int saved_;
+};
+
+TEST(DiskFull, WithoutAHandlerASplitSetStopsAndASpannedOneGetsTheSafeAnswerWithoutATerminal) {
+    const int nothing = ::open("/dev/null", O_RDONLY);
+    ASSERT_GE(nothing, 0);
+    {
+        Redirected input(0, nothing);
+        for (const TZASpanningMode mode : {smSplitting, smSpanning}) {
+            DiskFullSet set(mode);
+            EXPECT_EQ(set.write(), 45) << mode;
+            EXPECT_FALSE(set.leftVolumes());
+        }
+    }
+    ::close(nothing);
+}
+
+TEST(DiskFull, ASpannedSetAsksOnTheTerminalWithTheNeededAndTheFreeSpace) {
+    // A pseudo-terminal on standard input answers OK to the first question and Cancel to the next.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(::write(master, "o\nc\n", 4), 4);
+    TempFolder captured;
+    const std::string errorFile = captured.file("stderr.txt");
+    const int errors = ::open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(errors, 0);
+    int ended = 0;
+    DiskFullSet set(smSpanning);
+    {
+        Redirected input(0, terminal);
+        Redirected output(2, errors);
+        ended = set.write();
+        std::cerr.flush();
+    }
+    ::close(errors);
+    ::close(terminal);
+    ::close(master);
+    EXPECT_EQ(ended, 45);
+    EXPECT_FALSE(set.leftVolumes());
+    const std::string shown = captured.read("stderr.txt").value_or("");
+    const std::string question = "Disk is full. Required free space: 1152921504606846976 bytes, but available only: ";
+    std::size_t count = 0;
+    for (std::size_t at = shown.find(question); at != std::string::npos; at = shown.find(question, at + 1)) ++count;
+    EXPECT_EQ(count, 2u) << shown;
+    EXPECT_NE(shown.find(" bytes. Clean the disk or find another blank disk [o]k/[c]ancel: "), std::string::npos) << shown;
+}
+#endif
 
 // ---- Self-extractors and repair -------------------------------------------------------------
 

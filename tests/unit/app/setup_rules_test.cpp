@@ -1,11 +1,9 @@
-// The setup program's window-free rules: run mode, setup folder, the private temporary folder,
+// The setup program's window-free rules: run mode, setup folder, the temporary folder's name,
 // texts, the summary, the browse decision and the background gradient.
 #include "app/setup_rules.h"
 
 #include <gtest/gtest.h>
-#include <windows.h>
 
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -49,70 +47,6 @@ TEST(SetupRules, TemporaryFolderHasOneBackslashBeforeItsName) {
     EXPECT_EQ(temporaryFolderName(withoutTrailingBackslash("C:\\Windows\\TEMP\\"), 42),
               "C:\\Windows\\TEMP\\TarnwickInstaller.42\\");
     EXPECT_EQ(temporaryFolderName("c:\\TEMP", 32767), "c:\\TEMP\\TarnwickInstaller.32767\\");
-}
-
-class PrivateTemporaryFolder : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        root_ = std::string(temp) + "tw-rules-" + std::to_string(GetCurrentProcessId()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    }
-    void TearDown() override {
-        for (const std::string& file : files_) DeleteFileA(file.c_str());
-        for (auto it = folders_.rbegin(); it != folders_.rend(); ++it) RemoveDirectoryA(it->c_str());
-    }
-    void folder(const std::string& path) {
-        CreateDirectoryA(path.c_str(), nullptr);
-        folders_.push_back(path);
-    }
-    void file(const std::string& path) {
-        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        CloseHandle(h);
-        files_.push_back(path);
-    }
-    static std::function<int()> draws(std::deque<int> numbers) {
-        return [numbers]() mutable {
-            const int n = numbers.empty() ? 7 : numbers.front();
-            if (!numbers.empty()) numbers.pop_front();
-            return n;
-        };
-    }
-    std::string root_;
-    std::vector<std::string> folders_;
-    std::vector<std::string> files_;
-};
-
-TEST_F(PrivateTemporaryFolder, CreatesMissingParents) {
-    const std::string base = root_ + "\\a\\b";
-    const std::string made = createPrivateTemporaryFolder(base, draws({12}));
-    folders_ = {root_, root_ + "\\a", base, made};
-    EXPECT_EQ(made, base + "\\TarnwickInstaller.12\\");
-    EXPECT_NE(GetFileAttributesA(made.c_str()), INVALID_FILE_ATTRIBUTES);
-}
-
-TEST_F(PrivateTemporaryFolder, NeverUsesAFolderThatAlreadyExists) {
-    folder(root_);
-    folder(root_ + "\\TarnwickInstaller.5");
-    file(root_ + "\\TarnwickInstaller.5\\someone-elses.txt");
-    file(root_ + "\\TarnwickInstaller.6"); // a file of that name blocks the number too
-    const std::string made = createPrivateTemporaryFolder(root_, draws({5, 6, 5, 9}));
-    folders_.push_back(made);
-    EXPECT_EQ(made, root_ + "\\TarnwickInstaller.9\\");
-    EXPECT_NE(GetFileAttributesA((root_ + "\\TarnwickInstaller.5\\someone-elses.txt").c_str()),
-              INVALID_FILE_ATTRIBUTES);
-}
-
-TEST_F(PrivateTemporaryFolder, FailsWhenNoFolderCanBeMade) {
-    file(root_); // the base is a file
-    EXPECT_EQ(createPrivateTemporaryFolder(root_, draws({1})), "");
-    // Every number drawn is taken: it gives up instead of drawing forever.
-    files_.clear();
-    DeleteFileA(root_.c_str());
-    folder(root_);
-    folder(root_ + "\\TarnwickInstaller.7");
-    EXPECT_EQ(createPrivateTemporaryFolder(root_, draws({})), "");
 }
 
 TEST(SetupRules, ProductNameReplacesEveryPercentS) {

@@ -1,0 +1,114 @@
+// Tagged batches: selecting items by the search rules, then running one operation over the
+// tagged ones with the events every batch raises (confirmation, progress, failure with retry,
+// ignore or abort). Extraction, testing, deleting and refreshing each hand in their own step.
+#include <algorithm>
+
+#include "zip/os/os.h"
+#include "zip/ziparchiver_shared.h"
+
+namespace tarnwick {
+namespace {
+
+std::string slashesToBackslashes(std::string name) {
+    std::replace(name.begin(), name.end(), '/', '\\');
+    return name;
+}
+
+} // namespace
+
+void TZABaseArchiver::TagFiles() {
+    TZADirArray& dir = dirManager_->CentralDir;
+    dir.ClearTags();
+    TZAArchiveItem item;
+    for (bool found = FindFirst(item); found; found = FindNext(item)) dir.GetItemPtr(item.InternalSearchRec.Index)->Tag = 1;
+}
+
+void TZABaseArchiver::TagFiles(const std::string& fileMask, int searchAttr, const std::string& exclusionMask) {
+    TZADirArray& dir = dirManager_->CentralDir;
+    dir.ClearTags();
+    TZAArchiveItem item;
+    for (bool found = FindFirst(fileMask, item, exclusionMask, searchAttr); found; found = FindNext(item)) {
+        dir.GetItemPtr(item.InternalSearchRec.Index)->Tag = 1;
+    }
+}
+
+std::string TZABaseArchiver::destinationFolder() const {
+    std::string folder = BaseDir.empty() ? zaos::currentDirectory() : BaseDir;
+    if (folder.empty() || (folder.back() != '\\' && folder.back() != '/')) folder += '\\';
+    return folder;
+}
+
+void TZABaseArchiver::ProcessTaggedFiles(TZAProcessOperation operation, const TZATaggedStep& step) {
+    BatchLock lock;
+    TZADirArray& dir = dirManager_->CentralDir;
+    ProcessedFileCount = 0;
+    SelectedFileCount = 0;
+    Cancel = false;
+    ProgressEnabled = true;
+    for (int i = 0; i < dir.GetCount(); ++i) {
+        if (dir.GetItemPtr(i)->Tag != 0) ++SelectedFileCount;
+    }
+    const bool extractOrTest = operation == poExtract || operation == poTest;
+    if (extractOrTest) DoOnOverallProgress(0, operation, ppStart, Cancel);
+    const bool cancelledAtStart = Cancel;
+    if (!Cancel) {
+        for (int i = 0; i < dirManager_->CentralDir.GetCount(); ++i) {
+            TDirItem& entry = *dir.GetItemPtr(i);
+            if (entry.Tag == 0) continue;
+            entry.Operation = static_cast<std::uint8_t>(operation);
+            const std::string storedName = entry.FileName;
+            bool leave = false;
+            bool removed = false;
+            do {
+                FailureAction = fxaIgnore;
+                const std::string itemName = slashesToBackslashes(storedName);
+                bool confirm = true;
+                DoOnConfirmProcessFile(itemName, operation, confirm);
+                if (!confirm) break;
+                const std::string destDir = destinationFolder();
+                if (extractOrTest) {
+                    DoOnFileProgress(storedName, 0, operation, ppStart, Cancel);
+                    if (Cancel) {
+                        leave = true;
+                        break;
+                    }
+                }
+                bool failed = false;
+                int nativeError = 0, errorCode = 0;
+                std::string message;
+                try {
+                    const int before = dir.GetCount();
+                    step(i, itemName, destDir);
+                    // A step that removed its item (a delete) left the next one at this index.
+                    if (dir.GetCount() < before) removed = true;
+                } catch (const EZAException& e) {
+                    failed = true;
+                    nativeError = e.NativeError;
+                    errorCode = e.ErrorCode;
+                    message = e.Message;
+                }
+                if (extractOrTest) {
+                    bool cancel = Cancel;
+                    DoOnFileProgress(storedName, 100, operation, ppEnd, cancel);
+                    Cancel = Cancel || cancel;
+                }
+                if (Cancel) {
+                    leave = true;
+                    break;
+                }
+                ++ProcessedFileCount;
+                if (failed) DoOnProcessFileFailure(itemName, operation, nativeError, errorCode, message, FailureAction);
+            } while (FailureAction == fxaRetry);
+            if (leave || FailureAction == fxaAbort || Cancel) break;
+            if (removed) --i;
+        }
+    }
+    if (!cancelledAtStart && extractOrTest) {
+        bool cancel = Cancel;
+        DoOnOverallProgress(100, operation, ppEnd, cancel);
+        Cancel = Cancel || cancel;
+    }
+    if (Cancel || FailureAction == fxaAbort) CancelUpdate();
+}
+
+} // namespace tarnwick
