@@ -9,7 +9,7 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 seconds=$1; shift
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(package_reader cipher_container zip_archive zip_roundtrip zip_update)
+[ ${#targets[@]} -gt 0 ] || targets=(package_reader cipher_container zip_archive zip_roundtrip zip_update manifest)
 out="$ROOT/build/fuzz-campaign"
 mkdir -p "$out"
 

@@ -37,8 +37,9 @@ std::string inQuotes(const std::string& s) { return "'" + s + "'"; }
 // What an unknown placeholder most likely meant: other installers' names for the same folders
 // first (Inno's {app}, NSIS's $INSTDIR, ...), then the nearest spelling. There are only four, so
 // one is always worth suggesting.
+// written: "[" + name + "]".
 std::string nearestPlaceholder(const std::string& written) {
-    const std::string word = upper(written.substr(1, written.size() >= 2 ? written.size() - 2 : 0));
+    const std::string word = upper(written.size() >= 2 ? written.substr(1, written.size() - 2) : std::string());
     static const std::pair<const char*, const char*> aliases[] = {
         {"APP", "[INSTALLDIR]"},          {"APPDIR", "[INSTALLDIR]"},     {"INSTDIR", "[INSTALLDIR]"},
         {"TARGETDIR", "[INSTALLDIR]"},    {"INSTALLFOLDER", "[INSTALLDIR]"}, {"PF", "[PROGRAMFILES]"},
@@ -137,10 +138,13 @@ private:
         for (const char* p : kPlaceholders)
             if (upper(path.substr(0, std::strlen(p))) == p) placeholder = p;
         if (placeholder == nullptr) {
-            if (path.starts_with("[")) {
-                const std::string written = path.substr(0, path.find(']') + 1);
+            const std::size_t close = path.find(']');
+            if (path.starts_with("[") && close != std::string::npos) {
+                const std::string written = path.substr(0, close + 1);
                 d_.error(t.pos, "unknown placeholder " + inQuotes(written) + "; did you mean " + inQuotes(nearestPlaceholder(written)) +
                                     "?");
+            } else if (path.starts_with("[")) {
+                d_.error(t.pos, what + " " + inQuotes(t.value) + " opens a placeholder with '[' but never closes it with ']'");
             } else {
                 d_.error(t.pos, what + " " + inQuotes(t.value) +
                                     " must start with [INSTALLDIR], [PROGRAMFILES], [SYSTEMDIR] or [WINDIR]");

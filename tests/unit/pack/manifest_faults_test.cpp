@@ -63,6 +63,8 @@ const TFaultCase kCases[] = {
      "destination 'C:\\Notepad' must start with [INSTALLDIR], [PROGRAMFILES], [SYSTEMDIR] or [WINDIR]"},
     {"unknown placeholder", "", "[[files]]\nsource = 'LICENSE'\nto = '[APPDIR]\\x'\n", 12, 6,
      "unknown placeholder '[APPDIR]'; did you mean '[INSTALLDIR]'?"},
+    {"placeholder never closed", "", "[[files]]\nsource = 'LICENSE'\nto = '[INSTALLDIR\\x'\n", 12, 6,
+     "destination '[INSTALLDIR\\x' opens a placeholder with '[' but never closes it with ']'"},
     {"product destination of [INSTALLDIR]", "", "", 4, 15, "cannot start with [INSTALLDIR]", TSeverity::error},
     {"destination leaving its placeholder", "", "[[files]]\nsource = 'LICENSE'\nto = '[INSTALLDIR]\\..\\x'\n", 12, 6,
      "leaves [INSTALLDIR]: '..', drive letters and \\\\server names are not allowed"},
