@@ -74,7 +74,8 @@ private:
     void releaseItem(TDirItem& item);
     // The name index. Every item reached for writing (GetItemPtr, SetItem, new slots) is noted and
     // filed again under its current name at the next look-up; removing items or shrinking the
-    // array drops the index, and the next look-up builds it anew.
+    // array drops the index, and the next look-up builds it anew. So a name is changed through a
+    // pointer taken after the last look-up, never through one kept from before it.
     void noteChanged(int index) const;
     void dropIndex() const { indexed_ = false; }
     void refreshIndex() const;
