@@ -44,6 +44,8 @@ void TZADirArray::releaseItem(TDirItem& item) {
 }
 
 void TZADirArray::SetCount(int count) {
+    if (count < count_) dropIndex();
+    for (int i = count_; i < count; ++i) noteChanged(i);
     if (count > allocated_) {
         step_ = std::min(step_ * 2, maxStep_);
         allocated_ = std::max(allocated_ + step_, count);
@@ -64,6 +66,7 @@ TDirItem TZADirArray::GetItem(int index) const {
 
 PDirItem TZADirArray::GetItemPtr(int index) {
     if (index < 0 || index >= count_) throw EZAException(TZANativeError::ItemPointerIndex, nullptr);
+    noteChanged(index);
     return &items_[static_cast<std::size_t>(index)];
 }
 
@@ -74,6 +77,7 @@ const TDirItem* TZADirArray::GetItemPtr(int index) const {
 
 void TZADirArray::SetItem(int index, const TDirItem& item) {
     if (index < 0 || index >= count_) throw EZAException(TZANativeError::SetItemIndex, nullptr);
+    noteChanged(index);
     TDirItem& slot = items_[static_cast<std::size_t>(index)];
     if (&slot == &item) return;
     slot.ExtraFields.clear();
@@ -84,6 +88,7 @@ void TZADirArray::SetItem(int index, const TDirItem& item) {
 
 void TZADirArray::DeleteItem(int index) {
     if (index < 0 || index >= count_) throw EZAException(TZANativeError::RemoveItemIndex, nullptr);
+    dropIndex();
     releaseItem(items_[static_cast<std::size_t>(index)]);
     std::move(items_.begin() + index + 1, items_.begin() + count_, items_.begin() + index);
     items_[static_cast<std::size_t>(count_ - 1)] = TDirItem{};
@@ -91,6 +96,7 @@ void TZADirArray::DeleteItem(int index) {
 }
 
 void TZADirArray::Clear() {
+    dropIndex();
     for (int i = 0; i < count_; ++i) items_[static_cast<std::size_t>(i)].ExtraFields.clear();
     count_ = 0;
 }
@@ -106,13 +112,100 @@ void TZADirArray::ClearTags() {
 }
 
 bool TZADirArray::FileExists(const std::string& name, int& index) const {
-    for (int i = 0; i < count_; ++i) {
+    refreshIndex();
+    int found = -1;
+    std::string key;
+    if (zaos::caselessSortKey(name.data(), name.size(), key)) {
+        const auto bucket = byKey_.find(key);
+        if (bucket != byKey_.end()) {
+            for (const int i : bucket->second) {
+                // Equal keys mean equal names; the check only guards the index itself.
+                if (ZASameText(items_[static_cast<std::size_t>(i)].FileName, name)) {
+                    found = i;
+                    break;
+                }
+            }
+        }
+    } else {
+        // No key for the name looked for: compare it with every name, as the locale would.
+        for (int i = 0; i < count_ && found < 0; ++i)
+            if (ZASameText(items_[static_cast<std::size_t>(i)].FileName, name)) found = i;
+    }
+    for (const int i : keyless_) {
+        if (found >= 0 && i > found) break;
         if (ZASameText(items_[static_cast<std::size_t>(i)].FileName, name)) {
-            index = i;
-            return true;
+            found = i;
+            break;
         }
     }
-    return false;
+    if (found < 0) return false;
+    index = found;
+    return true;
+}
+
+void TZADirArray::noteChanged(int index) const {
+    if (!indexed_) return;
+    const auto i = static_cast<std::size_t>(index);
+    if (i >= slots_.size()) slots_.resize(i + 1);
+    if (slots_[i].pending) return;
+    slots_[i].pending = true;
+    changed_.push_back(index);
+}
+
+void TZADirArray::refreshIndex() const {
+    if (!indexed_) {
+        byKey_.clear();
+        keyless_.clear();
+        changed_.clear();
+        slots_.assign(static_cast<std::size_t>(count_), TNameSlot{});
+        byKey_.reserve(static_cast<std::size_t>(count_));
+        for (int i = 0; i < count_; ++i) fileSlot(i);
+        indexed_ = true;
+        return;
+    }
+    for (const int i : changed_) {
+        slots_[static_cast<std::size_t>(i)].pending = false;
+        unfileSlot(i);
+        if (i < count_) fileSlot(i);
+    }
+    changed_.clear();
+}
+
+namespace {
+void insertRising(std::vector<int>& list, int value) {
+    list.insert(std::lower_bound(list.begin(), list.end(), value), value);
+}
+void eraseValue(std::vector<int>& list, int value) {
+    const auto at = std::lower_bound(list.begin(), list.end(), value);
+    if (at != list.end() && *at == value) list.erase(at);
+}
+} // namespace
+
+void TZADirArray::fileSlot(int index) const {
+    TNameSlot& slot = slots_[static_cast<std::size_t>(index)];
+    const std::string& name = items_[static_cast<std::size_t>(index)].FileName;
+    slot.filed = true;
+    slot.keyless = !zaos::caselessSortKey(name.data(), name.size(), slot.key);
+    if (slot.keyless) {
+        slot.key.clear();
+        insertRising(keyless_, index);
+    } else {
+        insertRising(byKey_[slot.key], index);
+    }
+}
+
+void TZADirArray::unfileSlot(int index) const {
+    TNameSlot& slot = slots_[static_cast<std::size_t>(index)];
+    if (!slot.filed) return;
+    slot.filed = false;
+    if (slot.keyless) {
+        eraseValue(keyless_, index);
+        return;
+    }
+    const auto bucket = byKey_.find(slot.key);
+    if (bucket == byKey_.end()) return;
+    eraseValue(bucket->second, index);
+    if (bucket->second.empty()) byKey_.erase(bucket);
 }
 
 // ---- TZAVolumeNumberInfo ---------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/component.h"
@@ -65,10 +66,32 @@ public:
     void Clear();
     void Assign(const TZADirArray* other);
     void ClearTags();
+    // The first item whose name is the given one, ignoring case in the locale's order
+    // (ZASameText). Looked up in an index on the names, so a search costs the same at any count.
     bool FileExists(const std::string& name, int& index) const;
 
 private:
     void releaseItem(TDirItem& item);
+    // The name index. Every item reached for writing (GetItemPtr, SetItem, new slots) is noted and
+    // filed again under its current name at the next look-up; removing items or shrinking the
+    // array drops the index, and the next look-up builds it anew. So a name is changed through a
+    // pointer taken after the last look-up, never through one kept from before it.
+    void noteChanged(int index) const;
+    void dropIndex() const { indexed_ = false; }
+    void refreshIndex() const;
+    void fileSlot(int index) const;
+    void unfileSlot(int index) const;
+    struct TNameSlot {
+        bool filed = false;
+        bool keyless = false;
+        bool pending = false;  // in changed_
+        std::string key;
+    };
+    mutable bool indexed_ = false;
+    mutable std::unordered_map<std::string, std::vector<int>> byKey_;  // slots in rising order
+    mutable std::vector<int> keyless_;  // slots whose names the locale gives no key, rising
+    mutable std::vector<TNameSlot> slots_;
+    mutable std::vector<int> changed_;
     std::vector<TDirItem> items_;
     int step_ = 500;
     int maxStep_ = 10000;

@@ -63,6 +63,24 @@ private:
     std::int64_t position_ = 0;
 };
 
+// Takes every write and keeps nothing: testing an item decodes into it, so a test touches no
+// file and costs only the decoding and its checksum.
+class TNullStream final : public TStream {
+public:
+    std::size_t Read(void*, std::size_t) override { return 0; }
+    std::size_t Write(const void*, std::size_t count) override {
+        written_ += static_cast<std::int64_t>(count);
+        return count;
+    }
+    std::int64_t GetPosition() const override { return written_; }
+    void SetPosition(std::int64_t) override {}
+    std::int64_t GetSize() override { return written_; }
+    void SetSize(std::int64_t) override {}
+
+private:
+    std::int64_t written_ = 0;
+};
+
 class TZAFileStream final : public TStream {
 public:
     // mode: the open word of os.h. Raises EFOpenError when the file cannot be opened.

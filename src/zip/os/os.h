@@ -92,6 +92,10 @@ std::uint32_t currentDosDateTime();
 std::uint32_t userDefaultLocaleId();
 // Like CompareStringA with the user's locale: <0, 0, >0.
 int compareAnsi(const char* a, std::size_t lengthA, const char* b, std::size_t lengthB, bool ignoreCase);
+// The key compareAnsi ignoring case compares by: two names have the same key exactly when
+// compareAnsi(..., true) finds them equal. False when the locale gives the text no key (an
+// empty text on Windows); such texts are compared one by one.
+bool caselessSortKey(const char* text, std::size_t length, std::string& key);
 unsigned char ansiUpper(unsigned char c);
 unsigned char ansiLower(unsigned char c);
 unsigned char oemToAnsi(unsigned char c);

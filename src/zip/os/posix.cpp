@@ -268,6 +268,17 @@ int compareAnsi(const char* a, std::size_t lengthA, const char* b, std::size_t l
     return lengthA < lengthB ? -1 : 1;
 }
 
+bool caselessSortKey(const char* text, std::size_t length, std::string& key) {
+    // Two bytes a character: equal ranks, in order and in number, are what compareAnsi calls equal.
+    key.resize(length * 2);
+    for (std::size_t i = 0; i < length; ++i) {
+        const unsigned short rank = kLocaleRankIgnoreCase[static_cast<unsigned char>(text[i])];
+        key[2 * i] = static_cast<char>(rank >> 8);
+        key[2 * i + 1] = static_cast<char>(rank & 0xFF);
+    }
+    return true;
+}
+
 unsigned char ansiUpper(unsigned char c) { return kAnsiUpper[c]; }
 unsigned char ansiLower(unsigned char c) { return kAnsiLower[c]; }
 unsigned char oemToAnsi(unsigned char c) { return kOemToAnsi[c]; }

@@ -292,6 +292,21 @@ int compareAnsi(const char* a, std::size_t lengthA, const char* b, std::size_t l
     return r - CSTR_EQUAL;
 }
 
+bool caselessSortKey(const char* text, std::size_t length, std::string& key) {
+    // The locale's own sort key: comparing two keys byte by byte gives what CompareStringA gives
+    // for their texts, ligatures, ignorable characters and all.
+    if (length == 0 || length > 0x7FFFFFFF) return false;
+    const DWORD flags = LCMAP_SORTKEY | NORM_IGNORECASE;
+    const int n = static_cast<int>(length);
+    const int size = LCMapStringA(LOCALE_USER_DEFAULT, flags, text, n, nullptr, 0);
+    if (size <= 0) return false;
+    key.resize(static_cast<std::size_t>(size));
+    const int written = LCMapStringA(LOCALE_USER_DEFAULT, flags, text, n, key.data(), size);
+    if (written <= 0) return false;
+    key.resize(static_cast<std::size_t>(written));
+    return true;
+}
+
 unsigned char ansiUpper(unsigned char c) {
     char s[2] = {static_cast<char>(c), 0};
     CharUpperBuffA(s, 1);

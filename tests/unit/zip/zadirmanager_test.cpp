@@ -2,6 +2,11 @@
 // local headers and the directory array.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "zip/zastrfunc.h"
 #include "zip_fixture.h"
 
 namespace tarnwick {
@@ -302,6 +307,87 @@ TEST(DirArray, GrowsGeometricallyAndChecksIndices) {
     array.DeleteItem(0);
     EXPECT_EQ(array.GetCount(), 1);
     EXPECT_EQ(array.GetItemPtr(0)->FileName, "Readme.TXT");
+}
+
+// The look-up the name index replaced: the first item ZASameText calls the same.
+int firstSameName(const TZADirArray& array, const std::string& name) {
+    for (int i = 0; i < array.GetCount(); ++i)
+        if (ZASameText(array.GetItemPtr(i)->FileName, name)) return i;
+    return -1;
+}
+
+void expectIndexAgrees(const TZADirArray& array, const std::vector<std::string>& queries, const std::string& when) {
+    for (const std::string& q : queries) {
+        int index = -1;
+        const bool found = array.FileExists(q, index);
+        EXPECT_EQ(found ? index : -1, firstSameName(array, q)) << when << ": \"" << q << '"';
+    }
+}
+
+// Names in the ANSI code page (1252) the locale may treat as equal in ways a byte-wise fold does
+// not: case, accents, ligatures, sharp s, hyphens and apostrophes, control and soft-hyphen
+// characters, separators and trailing dots.
+const std::vector<std::string> kTrickyNames = {
+    "README.txt", "readme.TXT", "Readme.txt", "co-op", "coop", "co'op", "\xC6on", "AEon", "aeon",
+    "stra\xDF" "e", "strasse", "STRASSE", "a\xAD" "b", "ab", "a\x01" "b", "a\x7F" "b", "I", "i", "\xCD",
+    "\xED", "caf\xE9", "CAF\xC9", "cafe", "\xFF", "\x9F", "\x9C" "uvre", "oeuvre", "\x8A", "\x9A",
+    "\xBD", "1/2", "\xB2", "2", "a.", "a", "dir/", "dir", "DIR/", "a/b", "A/B", "a\\b", "x y", "x  y",
+    "\xE5ngstr\xF6m", "\xC5NGSTR\xD6M", "angstrom", "\xD0", "\xF0", "\xDE", "\xFE", "-", "--", "'", "",
+    "n\xF1", "N\xD1", "nn"};
+
+TEST(DirArray, NameIndexFindsWhatTheLinearComparisonFinds) {
+    TZADirArray array;
+    // Every name twice over, in reverse the second time, so equal names at several indices are
+    // reached first by their lowest.
+    std::vector<std::string> names = kTrickyNames;
+    names.insert(names.end(), kTrickyNames.rbegin(), kTrickyNames.rend());
+    array.SetCount(static_cast<int>(names.size()));
+    for (std::size_t i = 0; i < names.size(); ++i) array.GetItemPtr(static_cast<int>(i))->FileName = names[i];
+    std::vector<std::string> queries = kTrickyNames;
+    queries.insert(queries.end(), {"README.TXT.", "nothing", "\xC6ON", "co--op", "A\xAD" "B"});
+    expectIndexAgrees(array, queries, "loaded");
+
+    // The index follows every way the array changes between look-ups.
+    struct Step {
+        const char* label;
+        std::function<void()> change;
+    };
+    TDirItem renamed;
+    renamed.FileName = "ReadMe.Txt";
+    TZADirArray copy;
+    const Step steps[] = {
+        {"renamed through a pointer", [&] { array.GetItemPtr(0)->FileName = "coop2"; }},
+        {"renamed to an earlier name", [&] { array.GetItemPtr(5)->FileName = "AEON"; }},
+        {"item set", [&] { array.SetItem(3, renamed); }},
+        {"first items deleted", [&] { array.DeleteItem(0); array.DeleteItem(0); }},
+        {"shrunk", [&] { array.SetCount(array.GetCount() - 20); }},
+        {"grown with new names",
+         [&] {
+             const int n = array.GetCount();
+             array.SetCount(n + 3);
+             array.GetItemPtr(n)->FileName = "README.TXT";
+             array.GetItemPtr(n + 1)->FileName = "brand new";
+             array.GetItemPtr(n + 2)->FileName = "BRAND NEW";
+         }},
+        {"assigned from another array",
+         [&] {
+             copy.Assign(&array);
+             copy.GetItemPtr(1)->FileName = "copy only";
+             array.Assign(&copy);
+         }},
+        {"cleared and refilled",
+         [&] {
+             array.Clear();
+             array.SetCount(2);
+             array.GetItemPtr(0)->FileName = "";
+             array.GetItemPtr(1)->FileName = "coop";
+         }},
+    };
+    queries.insert(queries.end(), {"coop2", "ReadMe.Txt", "brand new", "copy only"});
+    for (const Step& step : steps) {
+        step.change();
+        expectIndexAgrees(array, queries, step.label);
+    }
 }
 
 TEST(VolumeNumberInfo, ComparesLastFirstThenNumbers) {

@@ -371,6 +371,28 @@ TEST_F(ExtractTest, TestingLeavesNoTemporaryFiles) {
     EXPECT_EQ(z().GetTempFileName().find("FC"), temp.str().size() + 1);
 }
 
+TEST_F(ExtractTest, TestingNeedsNoPlaceForFiles) {
+    // Items are decoded into nothing: a temporary folder that cannot take a file changes no result.
+    FixtureArchive a;
+    a.entries = {{.name = "a.txt", .data = std::string(200000, 'a')},
+                 {.name = "b.txt", .data = "bravo", .crcOverride = 7u},
+                 {.name = "c.bin", .data = "stored", .method = 0}};
+    open(a);
+    TempFolder temp;
+    z().TempDir = (temp.path() / "missing").string();
+    std::vector<std::string> tested;
+    z().OnFileProgress = [&](TObject*, const std::string& name, double, TZAProcessOperation operation,
+                             TZAProgressPhase phase, bool&) {
+        if (phase == ppEnd && operation == poTest) tested.push_back(name);
+    };
+    z().TestFiles("*", 63, "");
+    ASSERT_EQ(failures().size(), 1u);
+    EXPECT_EQ(failures()[0].name, "b.txt");
+    EXPECT_EQ(failures()[0].native, 8) << "a checksum failure, not a file that could not be made";
+    EXPECT_EQ(tested, (std::vector<std::string>{"a.txt", "b.txt", "c.bin"}));
+    EXPECT_TRUE(std::filesystem::is_empty(temp.path()));
+}
+
 TEST_F(ExtractTest, SingleItemsIntoMemory) {
     FixtureArchive a;
     a.entries = {{.name = "dir/item.txt", .data = "0123456789"}};
