@@ -45,7 +45,9 @@ public:
 
 private:
     bool decipherData();
-    void extractItems();
+    bool extractItems();
+    std::string extractionProblem();
+    void failDamagedData(const std::string& problem);
     bool placeFiles();
     void deleteTemporaryItems();
     bool applyRegistry();
@@ -81,7 +83,7 @@ bool TInstallation::run() {
     if (!decipherData()) return false;
     try {
         host_.PhaseStarted("extract");
-        extractItems();
+        if (!extractItems()) return false;
     } catch (...) {
         // The archive must not stay open on its file, or the temporary folder could never go.
         if (archiver_.GetActive()) archiver_.CloseArchive();
@@ -145,25 +147,71 @@ bool TInstallation::decipherData() {
     return true;
 }
 
-void TInstallation::extractItems() {
-    archiver_.FileName = dataArchive();
-    archiver_.OpenArchive(0);
-    std::string lastFolder;
-    const auto extract = [&](std::int32_t n) {
-        const std::string folder = state_.temporaryFolder + itemFolder(n);
-        if (folder != lastFolder) {
-            CreateDirectoryA(folder.c_str(), nullptr);
-            lastFolder = folder;
-        }
-        archiver_.BaseDir = folder;
-        archiver_.ExtractFiles(itemName(n), 63, "");
+// Every item must arrive whole: a download cut short or damaged shows as an archive error or an
+// item missing from the archive. The archive component would otherwise ask Abort, Retry or Ignore
+// for each item, and Ignore went on to register a product without its files; instead the first
+// problem stops the run before anything is placed or registered.
+bool TInstallation::extractItems() {
+    const std::string problem = extractionProblem();
+    if (problem.empty()) return true;
+    failDamagedData(problem);
+    return false;
+}
+
+// Empty when every item was extracted; otherwise what went wrong, for the message.
+std::string TInstallation::extractionProblem() {
+    std::string problem;
+    // The window's archiver: its own failure handler comes back when extraction ends.
+    struct TFailureHandlerScope {
+        TZipArchiver& archiver;
+        TZAProcessFileFailureEvent saved = std::move(archiver.OnProcessFileFailure);
+        ~TFailureHandlerScope() { archiver.OnProcessFileFailure = std::move(saved); }
+    } scope{archiver_};
+    archiver_.OnProcessFileFailure = [&problem](TObject*, const std::string& fileName, TZAProcessOperation, int,
+                                                int, const std::string& message, TZAAction& action) {
+        if (problem.empty()) problem = fileName + ": " + message;
+        action = fxaAbort;
     };
-    // The main program comes last, so that everything it may need is already in place.
-    const std::int32_t main = state_.mainItemNumber;
-    for (std::int32_t n = 1; n <= state_.itemCount; ++n)
-        if (n != main) extract(n);
-    if (main >= 1 && main <= state_.itemCount) extract(main);
-    archiver_.CloseArchive();
+    try {
+        archiver_.FileName = dataArchive();
+        archiver_.OpenArchive(0);
+        std::string lastFolder;
+        const auto extract = [&](std::int32_t n) {
+            const std::string folder = state_.temporaryFolder + itemFolder(n);
+            if (folder != lastFolder) {
+                CreateDirectoryA(folder.c_str(), nullptr);
+                lastFolder = folder;
+            }
+            archiver_.BaseDir = folder;
+            archiver_.ExtractFiles(itemName(n), 63, "");
+            if (problem.empty() && !fileExists(state_.temporaryFolder + itemPath(n)))
+                problem = itemName(n) + ": not in the data archive";
+            return problem.empty();
+        };
+        // The main program comes last, so that everything it may need is already in place.
+        const std::int32_t main = state_.mainItemNumber;
+        bool whole = true;
+        for (std::int32_t n = 1; whole && n <= state_.itemCount; ++n)
+            if (n != main) whole = extract(n);
+        if (whole && main >= 1 && main <= state_.itemCount) extract(main);
+        archiver_.CloseArchive();
+    } catch (const Exception& e) { // the component's own errors, and its streams' read errors
+        if (archiver_.GetActive()) archiver_.CloseArchive();
+        if (problem.empty()) problem = e.what();
+    }
+    return problem;
+}
+
+void TInstallation::failDamagedData(const std::string& problem) {
+    const std::string shipped = state_.setupFolder + "\\_setup.dat";
+    host_.Log("Damaged data file " + shipped + ": " + problem);
+    SetCurrentDirectoryA(state_.setupFolder.c_str());
+    host_.SetProgressLabel("Deleting temporary files...");
+    host_.ProcessMessages();
+    deleteTemporaryItems();
+    host_.ShowMessage("The setup's data file '" + shipped + "' is damaged (" + problem +
+                      "). Please download the setup again. " + kNotCompleted);
+    host_.Terminate();
 }
 
 bool TInstallation::placeFiles() {

@@ -72,6 +72,27 @@ void writeEncipheredWithKey(TSetupFolder& folder, const TPackage& package, const
 }
 
 // An older tool.exe where the sample product's goes, read-only: the installation cannot replace it.
+// A download cut short: the enciphered data file loses its second half.
+void cutDataFileInHalf(TSetupFolder& folder) {
+    const std::string path = folder.Path() + "\\_setup.dat";
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    LARGE_INTEGER size{};
+    GetFileSizeEx(file, &size);
+    LARGE_INTEGER half{};
+    half.QuadPart = size.QuadPart / 2;
+    SetFilePointerEx(file, half, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    CloseHandle(file);
+}
+
+bool keyExists(HKEY root, const std::string& key) {
+    HKEY h;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+    RegCloseKey(h);
+    return true;
+}
+
 void placeReadOnlyTool() {
     CreateDirectoryA("C:\\Apps", nullptr);
     CreateDirectoryA("C:\\Apps\\Tool", nullptr);
@@ -102,6 +123,11 @@ void exitCodeTable(TChecks& checks) {
         f.Package(samplePackage());
         const TWatchedRun run = runWatched(f.Program(), "/S", f.Path());
         checks.equal(run.exitCode, 0L, "(preparation) installed unattended");
+    };
+    const auto nothingOfTheToolRegistered = [&](TSetupFolder&) {
+        checks.check(!exists(toolFile), "the product's file is not there");
+        checks.check(!keyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tool"),
+                     "no uninstall entry");
     };
     const std::vector<TRow> rows = {
         {"installed: setup.exe /S", "setup.exe", "/S", withPackage, nullptr, 0,
@@ -134,6 +160,36 @@ void exitCodeTable(TChecks& checks) {
              DeleteFileA((f.Path() + "\\_setup.dat").c_str());
          },
          nullptr, 3},
+        {"a data file cut in half", "setup.exe", "/S",
+         [](TSetupFolder& f) {
+             f.Package(samplePackage());
+             cutDataFileInHalf(f);
+         },
+         nullptr, 3, nothingOfTheToolRegistered},
+        {"the same damage in the wizard", "setup.exe", "",
+         [](TSetupFolder& f) {
+             f.Package(samplePackage());
+             cutDataFileInHalf(f);
+         },
+         [&](TProcess& p) {
+             TWizard w{checks, p};
+             if (!w.open("Tool Setup")) return;
+             w.toDestination();
+             w.next(4);
+             w.next(5);
+             click(checks, w["NextButton"], "Next on the summary");
+             // One box naming the data file, where the archive component asked Abort, Retry or
+             // Ignore for every item.
+             if (HWND box = waitWindow(p.Pid(), "#32770", "Tarnwick Setup")) {
+                 const std::string text = dialogText(box);
+                 checks.check(text.find("_setup.dat' is damaged (") != std::string::npos &&
+                                  text.find("Please download the setup again. Installation is not compleated!") !=
+                                      std::string::npos,
+                              "the message names the damaged data file: " + text);
+                 click(checks, GetDlgItem(box, IDOK), "OK");
+             }
+         },
+         3, nothingOfTheToolRegistered},
         {"a read-only file where the product's file goes", "setup.exe", "/S",
          [](TSetupFolder& f) {
              f.Package(samplePackage());
