@@ -72,16 +72,17 @@ void writeEncipheredWithKey(TSetupFolder& folder, const TPackage& package, const
 }
 
 // An older tool.exe where the sample product's goes, read-only: the installation cannot replace it.
-// A download cut short: the enciphered data file loses its second half.
-void cutDataFileInHalf(TSetupFolder& folder) {
+// A download cut short inside the only item: the sample's stored archive holds "item 1" at
+// bytes 35 to 40, so 40 enciphered bytes (five whole blocks) end one byte into it.
+void cutDataFileInItsItem(TSetupFolder& folder) {
     const std::string path = folder.Path() + "\\_setup.dat";
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     LARGE_INTEGER size{};
     GetFileSizeEx(file, &size);
-    LARGE_INTEGER half{};
-    half.QuadPart = size.QuadPart / 2;
-    SetFilePointerEx(file, half, nullptr, FILE_BEGIN);
+    LARGE_INTEGER cut{};
+    cut.QuadPart = std::min<LONGLONG>(size.QuadPart, 40);
+    SetFilePointerEx(file, cut, nullptr, FILE_BEGIN);
     SetEndOfFile(file);
     CloseHandle(file);
 }
@@ -160,16 +161,16 @@ void exitCodeTable(TChecks& checks) {
              DeleteFileA((f.Path() + "\\_setup.dat").c_str());
          },
          nullptr, 3},
-        {"a data file cut in half", "setup.exe", "/S",
+        {"a data file cut inside its item", "setup.exe", "/S",
          [](TSetupFolder& f) {
              f.Package(samplePackage());
-             cutDataFileInHalf(f);
+             cutDataFileInItsItem(f);
          },
          nullptr, 3, nothingOfTheToolRegistered},
         {"the same damage in the wizard", "setup.exe", "",
          [](TSetupFolder& f) {
              f.Package(samplePackage());
-             cutDataFileInHalf(f);
+             cutDataFileInItsItem(f);
          },
          [&](TProcess& p) {
              TWizard w{checks, p};
