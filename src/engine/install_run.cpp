@@ -44,6 +44,7 @@ public:
     bool run();
 
 private:
+    bool readRecords();
     bool decipherData();
     bool extractItems();
     std::string extractionProblem();
@@ -70,6 +71,8 @@ private:
     std::string& mainProgramPath_;
     const TPlaceholderFolders folders_;
     bool programFolderCreated_ = false;
+    std::vector<TFileRecord> fileRecords_;
+    std::vector<TRegistryRecord> registryRecords_;
 };
 
 bool TInstallation::run() {
@@ -79,6 +82,7 @@ bool TInstallation::run() {
     host_.SetProgressLabel("Coping files...");
     host_.ProcessMessages();
 
+    if (!readRecords()) return false;
     host_.PhaseStarted("decipher");
     if (!decipherData()) return false;
     try {
@@ -132,6 +136,37 @@ bool TInstallation::run() {
     host_.PerformNext();
     host_.ProcessMessages();
     return true;
+}
+
+// The package's file and registry records, all read before anything changes: a package cut short
+// or claiming more records than it holds is a damaged download, and placing the files its first
+// records name would leave a product that is neither whole nor registered. Not reserved by the
+// counts: a damaged package may claim any number of records.
+bool TInstallation::readRecords() {
+    const char* cut = nullptr;
+    for (std::int32_t i = 0; !cut && i < state_.fileRecordCount; ++i) {
+        TFileRecord record = package_.ReadFileRecord();
+        if (package_.IsShort())
+            cut = "its file records end early";
+        else
+            fileRecords_.push_back(std::move(record));
+    }
+    for (std::int32_t i = 0; !cut && i < state_.registryRecordCount; ++i) {
+        TRegistryRecord record = package_.ReadRegistryRecord();
+        if (package_.IsShort())
+            cut = "its registry records end early";
+        else
+            registryRecords_.push_back(std::move(record));
+    }
+    if (!cut) return true;
+    const std::string shipped = state_.setupFolder + "\\_setup.pkg";
+    host_.Log("Damaged package file " + shipped + ": " + cut + " (" + std::to_string(fileRecords_.size()) + " of " +
+              std::to_string(state_.fileRecordCount) + " file records, " + std::to_string(registryRecords_.size()) +
+              " of " + std::to_string(state_.registryRecordCount) + " registry records read)");
+    host_.ShowMessage("The setup's package file '" + shipped + "' is damaged (" + cut +
+                      "). Please download the setup again. " + kNotCompleted);
+    host_.Terminate();
+    return false;
 }
 
 bool TInstallation::decipherData() {
@@ -215,15 +250,9 @@ void TInstallation::failDamagedData(const std::string& problem) {
 }
 
 bool TInstallation::placeFiles() {
-    // All records first: an item goes by move to the last place that names it and by copy to
-    // the places before, so no item's bytes are written twice and the clean-up has less to do.
-    // Not reserved by the count: a damaged package may claim any number of records.
-    std::vector<TFileRecord> records;
-    for (std::int32_t i = 0; i < state_.fileRecordCount; ++i) {
-        TFileRecord record = package_.ReadFileRecord();
-        if (package_.IsShort()) break; // a cut record would name a cut path
-        records.push_back(std::move(record));
-    }
+    // An item goes by move to the last place that names it and by copy to the places before, so
+    // no item's bytes are written twice and the clean-up has less to do.
+    const std::vector<TFileRecord>& records = fileRecords_;
     std::unordered_map<std::int32_t, std::size_t> lastUse;
     for (std::size_t i = 0; i < records.size(); ++i)
         if (records[i].type == frFile && records[i].itemNumber != kUntrackedItem) lastUse[records[i].itemNumber] = i;
@@ -293,9 +322,7 @@ void TInstallation::fail(const std::string& first, bool deletingLabel) {
 }
 
 bool TInstallation::applyRegistry() {
-    for (std::int32_t i = 0; i < state_.registryRecordCount; ++i) {
-        const TRegistryRecord record = package_.ReadRegistryRecord();
-        if (package_.IsShort()) break;
+    for (const TRegistryRecord& record : registryRecords_) {
         const TRegistryApplyResult applied = applyRegistryRecord(registry_, record, folders_);
         if (record.type == rrKey) {
             if (applied == TRegistryApplyResult::KeyNotCreated)

@@ -115,6 +115,7 @@ protected:
         state_.fileRecordCount = static_cast<std::int32_t>(package_.files.size());
         state_.registryRecordCount = static_cast<std::int32_t>(package_.registry.size());
         bytes_ = writePackage(package_);
+        if (damagePackage_) damagePackage_(bytes_, state_);
         source_ = std::make_unique<TMemoryByteSource>(bytes_);
         reader_ = std::make_unique<TPackageReader>(*source_);
         reader_->ReadHeader();
@@ -152,6 +153,8 @@ protected:
     double lastProgress_ = 0;
     std::string mainProgramPath_ = "stale";
     std::vector<unsigned char> bytes_;
+    // Cuts the written package or raises the counts the header gave.
+    std::function<void(std::vector<unsigned char>&, TRunState&)> damagePackage_;
     std::unique_ptr<TMemoryByteSource> source_;
     std::unique_ptr<TPackageReader> reader_;
 };
@@ -431,6 +434,52 @@ TEST_P(DamagedDataTest, StopsBeforeAnythingIsPlacedOrCompletesWhole) {
 
 INSTANTIATE_TEST_SUITE_P(DamagedDownloads, DamagedDataTest, ::testing::ValuesIn(kDataDamages),
                          [](const ::testing::TestParamInfo<TDataDamage>& param) { return std::string(param.param.name); });
+
+// A damaged package: its records, all read before anything changes, end before the counts do.
+struct TPackageDamage {
+    const char* name;
+    std::function<void(std::vector<unsigned char>&, TRunState&)> damage;
+    const char* reason;
+};
+
+const TPackageDamage kPackageDamages[] = {
+    {"CutInsideTheThirdFileRecord",
+     [](std::vector<unsigned char>& b, TRunState&) { b.resize(kPackageHeaderSize + 2 * kFileRecordSize + 10); },
+     "its file records end early"},
+    {"CutInsideTheSecondRegistryRecord",
+     [](std::vector<unsigned char>& b, TRunState& s) {
+         b.resize(kPackageHeaderSize + static_cast<std::size_t>(s.fileRecordCount) * kFileRecordSize +
+                  kRegistryRecordSize + 10);
+     },
+     "its registry records end early"},
+    {"FileCountFarAboveTheFile", [](std::vector<unsigned char>&, TRunState& s) { s.fileRecordCount = 0x7FFFFFFF; },
+     "its file records end early"},
+    {"RegistryCountFarAboveTheFile",
+     [](std::vector<unsigned char>&, TRunState& s) { s.registryRecordCount = 0x7FFFFFFF; },
+     "its registry records end early"},
+};
+
+class DamagedPackageTest : public InstallRunTest, public ::testing::WithParamInterface<TPackageDamage> {};
+
+TEST_P(DamagedPackageTest, StopsWithOneMessageBeforeAnythingChanges) {
+    ship();
+    damagePackage_ = GetParam().damage;
+    run();
+    EXPECT_EQ(host_.messages, (std::vector<std::string>{"The setup's package file '" + state_.setupFolder +
+                                                         "\\_setup.pkg' is damaged (" + GetParam().reason +
+                                                         "). Please download the setup again. Installation is not "
+                                                         "compleated!"}));
+    EXPECT_TRUE(host_.terminated);
+    EXPECT_EQ(host_.nextActions, 0);
+    EXPECT_TRUE(tempHoldsOnlyNothing());
+    EXPECT_FALSE(fs::exists(state_.destinationFolder));
+    EXPECT_EQ(regString(HKEY_CURRENT_USER, userKey_ + "\\App", "Path"), "<no key>");
+    EXPECT_EQ(regString(HKEY_LOCAL_MACHINE, std::string(kUninstallKey) + "\\" + state_.productName, "DisplayName"),
+              "<no key>");
+}
+
+INSTANTIATE_TEST_SUITE_P(DamagedDownloads, DamagedPackageTest, ::testing::ValuesIn(kPackageDamages),
+                         [](const ::testing::TestParamInfo<TPackageDamage>& param) { return std::string(param.param.name); });
 
 TEST(ExtractionProgress, EachItemAddsUpToAHundredWithTruncation) {
     testing::RecordingHost host;
