@@ -71,7 +71,6 @@ void writeEncipheredWithKey(TSetupFolder& folder, const TPackage& package, const
     DeleteFileA((folder.Path() + "\\_setup").c_str());
 }
 
-// An older tool.exe where the sample product's goes, read-only: the installation cannot replace it.
 // A download cut short inside the only item: the sample's stored archive holds "item 1" at
 // bytes 35 to 40, so 40 enciphered bytes (five whole blocks) end one byte into it.
 void cutDataFileInItsItem(TSetupFolder& folder) {
@@ -94,6 +93,7 @@ bool keyExists(HKEY root, const std::string& key) {
     return true;
 }
 
+// An older tool.exe where the sample product's goes, read-only: the installation cannot replace it.
 void placeReadOnlyTool() {
     CreateDirectoryA("C:\\Apps", nullptr);
     CreateDirectoryA("C:\\Apps\\Tool", nullptr);
@@ -141,6 +141,19 @@ void exitCodeTable(TChecks& checks) {
          }},
         {"uninstalled: setup.exe -uninstall /S", "setup.exe", "-uninstall /S", withPackage, nullptr, 0},
         {"missing package", "setup.exe", "/S", [](TSetupFolder&) {}, nullptr, 1},
+        {"package cut inside its header", "setup.exe", "/S",
+         [](TSetupFolder& f) {
+             std::vector<unsigned char> bytes = tarnwick::writePackage(samplePackage());
+             bytes.resize(tarnwick::kPackageHeaderSize / 2);
+             f.File("_setup", std::string(bytes.begin(), bytes.end()));
+             tarnwick::TMyBlowfish cipher(nullptr);
+             cipher.Setpassword(tarnwick::TMyBlowfish::kDefaultPassword);
+             cipher.Encrypt_File((f.Path() + "\\_setup").c_str());
+             MoveFileExA((f.Path() + "\\_setupBLW").c_str(), (f.Path() + "\\_setup.pkg").c_str(),
+                         MOVEFILE_REPLACE_EXISTING);
+             DeleteFileA((f.Path() + "\\_setup").c_str());
+         },
+         nullptr, 1, nothingOfTheToolRegistered},
         {"package enciphered with another key", "setup.exe", "/S",
          [](TSetupFolder& f) { writeEncipheredWithKey(f, samplePackage(), "not the key"); }, nullptr, 1},
         {"Exit Setup", "setup.exe", "", withPackage,
