@@ -191,6 +191,16 @@ void TMainForm::startUp() {
 
     TPackageHeader header;
     Package->ReadHeaderFields(header);
+    if (Package->IsShort()) {
+        // A download cut inside the header: its names and counts would be empty or made up.
+        SetupLog().Write("The package ends inside its header (a damaged download): " + shippedPackage);
+        SetupExitCode = ecCouldNotStart;
+        Notify(kPackageBroken);
+        closePackageFile();
+        DeleteFileA(deciphered.c_str());
+        ui::Application->Terminate();
+        return;
+    }
     ProductName = header.productName;
     PublisherName = header.publisherName;
     DestinationFolder = header.destinationTemplate;

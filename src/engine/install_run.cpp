@@ -44,8 +44,11 @@ public:
     bool run();
 
 private:
+    bool readRecords();
     bool decipherData();
-    void extractItems();
+    bool extractItems();
+    std::string extractionProblem();
+    void failDamagedData(const std::string& problem);
     bool placeFiles();
     void deleteTemporaryItems();
     bool applyRegistry();
@@ -68,6 +71,8 @@ private:
     std::string& mainProgramPath_;
     const TPlaceholderFolders folders_;
     bool programFolderCreated_ = false;
+    std::vector<TFileRecord> fileRecords_;
+    std::vector<TRegistryRecord> registryRecords_;
 };
 
 bool TInstallation::run() {
@@ -77,11 +82,12 @@ bool TInstallation::run() {
     host_.SetProgressLabel("Coping files...");
     host_.ProcessMessages();
 
+    if (!readRecords()) return false;
     host_.PhaseStarted("decipher");
     if (!decipherData()) return false;
     try {
         host_.PhaseStarted("extract");
-        extractItems();
+        if (!extractItems()) return false;
     } catch (...) {
         // The archive must not stay open on its file, or the temporary folder could never go.
         if (archiver_.GetActive()) archiver_.CloseArchive();
@@ -132,6 +138,37 @@ bool TInstallation::run() {
     return true;
 }
 
+// The package's file and registry records, all read before anything changes: a package cut short
+// or claiming more records than it holds is a damaged download, and placing the files its first
+// records name would leave a product that is neither whole nor registered. Not reserved by the
+// counts: a damaged package may claim any number of records.
+bool TInstallation::readRecords() {
+    const char* cut = nullptr;
+    for (std::int32_t i = 0; !cut && i < state_.fileRecordCount; ++i) {
+        TFileRecord record = package_.ReadFileRecord();
+        if (package_.IsShort())
+            cut = "its file records end early";
+        else
+            fileRecords_.push_back(std::move(record));
+    }
+    for (std::int32_t i = 0; !cut && i < state_.registryRecordCount; ++i) {
+        TRegistryRecord record = package_.ReadRegistryRecord();
+        if (package_.IsShort())
+            cut = "its registry records end early";
+        else
+            registryRecords_.push_back(std::move(record));
+    }
+    if (!cut) return true;
+    const std::string shipped = state_.setupFolder + "\\_setup.pkg";
+    host_.Log("Damaged package file " + shipped + ": " + cut + " (" + std::to_string(fileRecords_.size()) + " of " +
+              std::to_string(state_.fileRecordCount) + " file records, " + std::to_string(registryRecords_.size()) +
+              " of " + std::to_string(state_.registryRecordCount) + " registry records read)");
+    host_.ShowMessage("The setup's package file '" + shipped + "' is damaged (" + cut +
+                      "). Please download the setup again. " + kNotCompleted);
+    host_.Terminate();
+    return false;
+}
+
 bool TInstallation::decipherData() {
     const std::string shipped = state_.setupFolder + "\\_setup.dat";
     if (!fileExists(shipped)) {
@@ -145,37 +182,77 @@ bool TInstallation::decipherData() {
     return true;
 }
 
-void TInstallation::extractItems() {
-    archiver_.FileName = dataArchive();
-    archiver_.OpenArchive(0);
-    std::string lastFolder;
-    const auto extract = [&](std::int32_t n) {
-        const std::string folder = state_.temporaryFolder + itemFolder(n);
-        if (folder != lastFolder) {
-            CreateDirectoryA(folder.c_str(), nullptr);
-            lastFolder = folder;
-        }
-        archiver_.BaseDir = folder;
-        archiver_.ExtractFiles(itemName(n), 63, "");
+// Every item must arrive whole: a download cut short or damaged shows as an archive error or an
+// item missing from the archive. The archive component would otherwise ask Abort, Retry or Ignore
+// for each item, and Ignore went on to register a product without its files; instead the first
+// problem stops the run before anything is placed or registered.
+bool TInstallation::extractItems() {
+    const std::string problem = extractionProblem();
+    if (problem.empty()) return true;
+    failDamagedData(problem);
+    return false;
+}
+
+// Empty when every item was extracted; otherwise what went wrong, for the message.
+std::string TInstallation::extractionProblem() {
+    std::string problem;
+    // The window's archiver: its own failure handler comes back when extraction ends.
+    struct TFailureHandlerScope {
+        TZipArchiver& archiver;
+        TZAProcessFileFailureEvent saved = std::move(archiver.OnProcessFileFailure);
+        ~TFailureHandlerScope() { archiver.OnProcessFileFailure = std::move(saved); }
+    } scope{archiver_};
+    archiver_.OnProcessFileFailure = [&problem](TObject*, const std::string& fileName, TZAProcessOperation, int,
+                                                int, const std::string& message, TZAAction& action) {
+        if (problem.empty()) problem = fileName + ": " + message;
+        action = fxaAbort;
     };
-    // The main program comes last, so that everything it may need is already in place.
-    const std::int32_t main = state_.mainItemNumber;
-    for (std::int32_t n = 1; n <= state_.itemCount; ++n)
-        if (n != main) extract(n);
-    if (main >= 1 && main <= state_.itemCount) extract(main);
-    archiver_.CloseArchive();
+    try {
+        archiver_.FileName = dataArchive();
+        archiver_.OpenArchive(0);
+        std::string lastFolder;
+        const auto extract = [&](std::int32_t n) {
+            const std::string folder = state_.temporaryFolder + itemFolder(n);
+            if (folder != lastFolder) {
+                CreateDirectoryA(folder.c_str(), nullptr);
+                lastFolder = folder;
+            }
+            archiver_.BaseDir = folder;
+            archiver_.ExtractFiles(itemName(n), 63, "");
+            if (problem.empty() && !fileExists(state_.temporaryFolder + itemPath(n)))
+                problem = itemName(n) + ": not in the data archive";
+            return problem.empty();
+        };
+        // The main program comes last, so that everything it may need is already in place.
+        const std::int32_t main = state_.mainItemNumber;
+        bool whole = true;
+        for (std::int32_t n = 1; whole && n <= state_.itemCount; ++n)
+            if (n != main) whole = extract(n);
+        if (whole && main >= 1 && main <= state_.itemCount) extract(main);
+        archiver_.CloseArchive();
+    } catch (const Exception& e) { // the component's own errors, and its streams' read errors
+        if (archiver_.GetActive()) archiver_.CloseArchive();
+        if (problem.empty()) problem = e.what();
+    }
+    return problem;
+}
+
+void TInstallation::failDamagedData(const std::string& problem) {
+    const std::string shipped = state_.setupFolder + "\\_setup.dat";
+    host_.Log("Damaged data file " + shipped + ": " + problem);
+    SetCurrentDirectoryA(state_.setupFolder.c_str());
+    host_.SetProgressLabel("Deleting temporary files...");
+    host_.ProcessMessages();
+    deleteTemporaryItems();
+    host_.ShowMessage("The setup's data file '" + shipped + "' is damaged (" + problem +
+                      "). Please download the setup again. " + kNotCompleted);
+    host_.Terminate();
 }
 
 bool TInstallation::placeFiles() {
-    // All records first: an item goes by move to the last place that names it and by copy to
-    // the places before, so no item's bytes are written twice and the clean-up has less to do.
-    // Not reserved by the count: a damaged package may claim any number of records.
-    std::vector<TFileRecord> records;
-    for (std::int32_t i = 0; i < state_.fileRecordCount; ++i) {
-        TFileRecord record = package_.ReadFileRecord();
-        if (package_.IsShort()) break; // a cut record would name a cut path
-        records.push_back(std::move(record));
-    }
+    // An item goes by move to the last place that names it and by copy to the places before, so
+    // no item's bytes are written twice and the clean-up has less to do.
+    const std::vector<TFileRecord>& records = fileRecords_;
     std::unordered_map<std::int32_t, std::size_t> lastUse;
     for (std::size_t i = 0; i < records.size(); ++i)
         if (records[i].type == frFile && records[i].itemNumber != kUntrackedItem) lastUse[records[i].itemNumber] = i;
@@ -245,9 +322,7 @@ void TInstallation::fail(const std::string& first, bool deletingLabel) {
 }
 
 bool TInstallation::applyRegistry() {
-    for (std::int32_t i = 0; i < state_.registryRecordCount; ++i) {
-        const TRegistryRecord record = package_.ReadRegistryRecord();
-        if (package_.IsShort()) break;
+    for (const TRegistryRecord& record : registryRecords_) {
         const TRegistryApplyResult applied = applyRegistryRecord(registry_, record, folders_);
         if (record.type == rrKey) {
             if (applied == TRegistryApplyResult::KeyNotCreated)

@@ -3,10 +3,11 @@
 // before), writes the registry entries, makes the program folder's shortcuts, registers the
 // uninstaller and records the user's answers, then moves the wizard to its last page.
 //
-// A failure of its own (the data file missing, a folder or key it cannot create, a file it cannot
-// replace) is shown, cleaned up and ends the program. An error raised inside it (the archive
-// component's, a number value that is not a number) escapes to the caller after the archive is
-// closed and the temporary items are deleted.
+// A failure of its own (the data file missing or damaged, a folder or key it cannot create, a file
+// it cannot replace) is shown, cleaned up and ends the program. A damaged data file stops the run
+// before any file is placed or registry value written. Another error raised inside it (a number
+// value that is not a number) escapes to the caller after the archive is closed and the temporary
+// items are deleted.
 #pragma once
 
 #include "engine/registry_access.h"

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "core/byte_order.h"
 #include "zip/os/os.h"
@@ -367,6 +368,36 @@ std::string TZADirManager::loadName(const unsigned char* bytes, std::size_t leng
     return name;
 }
 
+namespace {
+
+// Entries whose data regions overlap are a forged archive: one small region named by many entries
+// writes far more than the archive holds. A sound archive places each entry's local header at or
+// behind the end of the previous entry's data, so the region checked here (header offset plus
+// compressed size, on its volume) is a lenient bound.
+void refuseOverlappingData(const TZADirArray& dir, const TZABaseArchiver* archiver) {
+    struct TRegion {
+        std::uint32_t volume;
+        std::int64_t start, end;
+    };
+    std::vector<TRegion> regions;
+    regions.reserve(static_cast<std::size_t>(dir.GetCount()));
+    for (int i = 0; i < dir.GetCount(); ++i) {
+        const TDirItem& item = *dir.GetItemPtr(i);
+        const std::int64_t start = item.GetLocalHeaderOffset(), size = item.GetCompressedSize();
+        if (start < 0 || size <= 0) continue;
+        const std::int64_t end = size > INT64_MAX - start ? INT64_MAX : start + size;
+        regions.push_back({item.GetDiskNumberStart(), start, end});
+    }
+    std::sort(regions.begin(), regions.end(), [](const TRegion& a, const TRegion& b) {
+        return a.volume != b.volume ? a.volume < b.volume : a.start < b.start;
+    });
+    for (std::size_t i = 1; i < regions.size(); ++i)
+        if (regions[i].volume == regions[i - 1].volume && regions[i].start < regions[i - 1].end)
+            throw EZAException(TZANativeError::ArchiveDamaged, archiver);
+}
+
+} // namespace
+
 void TZADirManager::LoadDir() {
     InitCentralDirEnd();
     StubSize = 0;
@@ -516,6 +547,7 @@ void TZADirManager::LoadDir() {
             break;
         }
     }
+    refuseOverlappingData(CentralDir, Archiver);
 }
 
 void TZADirManager::CalculateStubSize(std::int64_t endPosition) {

@@ -217,6 +217,12 @@ void TZABaseArchiver::ExtractTaggedFile(int index, const std::string& itemName, 
     } else if (!staysInside(name)) {
         throw EZAException(TZANativeError::CannotCreateFile, {name}, this);
     }
+    // Windows opens no longer path by these calls (MAX_PATH, its terminating zero included). Refused
+    // before any folder is made, and alike on every system, so a name nested thousands of folders
+    // deep leaves nothing behind.
+    constexpr std::size_t kMaxPath = 260;
+    const std::string placed = folder + (Options.CreateDirs ? name : nameOf(name));
+    if (placed.size() >= kMaxPath) throw EZAException(TZANativeError::CannotCreateFile, {placed}, this);
     if (Options.CreateDirs) {
         const std::string target = folder + folderOf(name);
         if (!target.empty() && !ForceDirectories(target)) throw EZAException(TZANativeError::CannotCreateFolder, {target}, this);

@@ -71,6 +71,28 @@ void writeEncipheredWithKey(TSetupFolder& folder, const TPackage& package, const
     DeleteFileA((folder.Path() + "\\_setup").c_str());
 }
 
+// A download cut short inside the only item: the sample's stored archive holds "item 1" at
+// bytes 35 to 40, so 40 enciphered bytes (five whole blocks) end one byte into it.
+void cutDataFileInItsItem(TSetupFolder& folder) {
+    const std::string path = folder.Path() + "\\_setup.dat";
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    LARGE_INTEGER size{};
+    GetFileSizeEx(file, &size);
+    LARGE_INTEGER cut{};
+    cut.QuadPart = std::min<LONGLONG>(size.QuadPart, 40);
+    SetFilePointerEx(file, cut, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    CloseHandle(file);
+}
+
+bool keyExists(HKEY root, const std::string& key) {
+    HKEY h;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+    RegCloseKey(h);
+    return true;
+}
+
 // An older tool.exe where the sample product's goes, read-only: the installation cannot replace it.
 void placeReadOnlyTool() {
     CreateDirectoryA("C:\\Apps", nullptr);
@@ -103,6 +125,11 @@ void exitCodeTable(TChecks& checks) {
         const TWatchedRun run = runWatched(f.Program(), "/S", f.Path());
         checks.equal(run.exitCode, 0L, "(preparation) installed unattended");
     };
+    const auto nothingOfTheToolRegistered = [&](TSetupFolder&) {
+        checks.check(!exists(toolFile), "the product's file is not there");
+        checks.check(!keyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tool"),
+                     "no uninstall entry");
+    };
     const std::vector<TRow> rows = {
         {"installed: setup.exe /S", "setup.exe", "/S", withPackage, nullptr, 0,
          [&](TSetupFolder&) { checks.check(exists(toolFile), "the product's file is there"); }},
@@ -114,6 +141,19 @@ void exitCodeTable(TChecks& checks) {
          }},
         {"uninstalled: setup.exe -uninstall /S", "setup.exe", "-uninstall /S", withPackage, nullptr, 0},
         {"missing package", "setup.exe", "/S", [](TSetupFolder&) {}, nullptr, 1},
+        {"package cut inside its header", "setup.exe", "/S",
+         [](TSetupFolder& f) {
+             std::vector<unsigned char> bytes = tarnwick::writePackage(samplePackage());
+             bytes.resize(tarnwick::kPackageHeaderSize / 2);
+             f.File("_setup", std::string(bytes.begin(), bytes.end()));
+             tarnwick::TMyBlowfish cipher(nullptr);
+             cipher.Setpassword(tarnwick::TMyBlowfish::kDefaultPassword);
+             cipher.Encrypt_File((f.Path() + "\\_setup").c_str());
+             MoveFileExA((f.Path() + "\\_setupBLW").c_str(), (f.Path() + "\\_setup.pkg").c_str(),
+                         MOVEFILE_REPLACE_EXISTING);
+             DeleteFileA((f.Path() + "\\_setup").c_str());
+         },
+         nullptr, 1, nothingOfTheToolRegistered},
         {"package enciphered with another key", "setup.exe", "/S",
          [](TSetupFolder& f) { writeEncipheredWithKey(f, samplePackage(), "not the key"); }, nullptr, 1},
         {"Exit Setup", "setup.exe", "", withPackage,
@@ -134,6 +174,36 @@ void exitCodeTable(TChecks& checks) {
              DeleteFileA((f.Path() + "\\_setup.dat").c_str());
          },
          nullptr, 3},
+        {"a data file cut inside its item", "setup.exe", "/S",
+         [](TSetupFolder& f) {
+             f.Package(samplePackage());
+             cutDataFileInItsItem(f);
+         },
+         nullptr, 3, nothingOfTheToolRegistered},
+        {"the same damage in the wizard", "setup.exe", "",
+         [](TSetupFolder& f) {
+             f.Package(samplePackage());
+             cutDataFileInItsItem(f);
+         },
+         [&](TProcess& p) {
+             TWizard w{checks, p};
+             if (!w.open("Tool Setup")) return;
+             w.toDestination();
+             w.next(4);
+             w.next(5);
+             click(checks, w["NextButton"], "Next on the summary");
+             // One box naming the data file, where the archive component asked Abort, Retry or
+             // Ignore for every item.
+             if (HWND box = waitWindow(p.Pid(), "#32770", "Tarnwick Setup")) {
+                 const std::string text = dialogText(box);
+                 checks.check(text.find("_setup.dat' is damaged (") != std::string::npos &&
+                                  text.find("Please download the setup again. Installation is not compleated!") !=
+                                      std::string::npos,
+                              "the message names the damaged data file: " + text);
+                 click(checks, GetDlgItem(box, IDOK), "OK");
+             }
+         },
+         3, nothingOfTheToolRegistered},
         {"a read-only file where the product's file goes", "setup.exe", "/S",
          [](TSetupFolder& f) {
              f.Package(samplePackage());

@@ -15,6 +15,7 @@
 #include <shlwapi.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 
@@ -114,6 +115,7 @@ protected:
         state_.fileRecordCount = static_cast<std::int32_t>(package_.files.size());
         state_.registryRecordCount = static_cast<std::int32_t>(package_.registry.size());
         bytes_ = writePackage(package_);
+        if (damagePackage_) damagePackage_(bytes_, state_);
         source_ = std::make_unique<TMemoryByteSource>(bytes_);
         reader_ = std::make_unique<TPackageReader>(*source_);
         reader_->ReadHeader();
@@ -151,6 +153,8 @@ protected:
     double lastProgress_ = 0;
     std::string mainProgramPath_ = "stale";
     std::vector<unsigned char> bytes_;
+    // Cuts the written package or raises the counts the header gave.
+    std::function<void(std::vector<unsigned char>&, TRunState&)> damagePackage_;
     std::unique_ptr<TMemoryByteSource> source_;
     std::unique_ptr<TPackageReader> reader_;
 };
@@ -344,14 +348,138 @@ TEST_F(InstallRunTest, BadNumberEscapesAfterTheTemporaryItemsAreGone) {
     EXPECT_TRUE(tempHoldsOnlyNothing());
 }
 
-TEST_F(InstallRunTest, DamagedDataArchiveEscapesWithTheArchiveClosed) {
-    ship();
-    // A data file that deciphers to garbage: the archive component refuses it.
-    std::ofstream(root_ + "\\Setup\\_setup.dat", std::ios::binary | std::ios::trunc) << std::string(64, 'x');
-    EXPECT_THROW(run(), EZAException);
-    EXPECT_FALSE(archiver_.GetActive());
-    EXPECT_TRUE(tempHoldsOnlyNothing());
+// A damaged download: the plain archive or its enciphered container cut or changed. Damage to an
+// item's data or to its record stops the run with one message naming the data file, before any
+// file is placed or registry value written, and leaves the temporary folder empty. Damage behind
+// the last item (the directory, the end record) loses nothing: the archive component rebuilds the
+// directory from the local records, and every item still passes its checksum.
+struct TDataDamage {
+    const char* name;
+    bool enciphered;                          // damage the shipped container, not the archive in it
+    std::function<void(std::string&)> damage;
+    bool recovered = false;                   // every item is still there whole: the run completes
+};
+
+// Where the archive's central directory starts, as its end record says.
+std::size_t centralDirectoryOffset(const std::string& zip) {
+    const std::size_t end = zip.rfind(std::string("PK\x05\x06", 4));
+    std::uint32_t offset = 0;
+    for (int i = 3; i >= 0; --i) offset = offset << 8 | static_cast<unsigned char>(zip[end + 16 + i]);
+    return offset;
 }
+
+const TDataDamage kDataDamages[] = {
+    {"ContainerCutInsideItsLastBlock", true, [](std::string& b) { b.resize(b.size() - 3); }, true},
+    {"ContainerCutInHalf", true, [](std::string& b) { b.resize(b.size() / 2); }},
+    {"ContainerEmpty", true, [](std::string& b) { b.clear(); }},
+    {"ArchiveCutInsideTheSecondItem", false, [](std::string& b) { b.resize(200); }},
+    {"ArchiveCutInsideTheCentralDirectory", false, [](std::string& b) { b.resize(centralDirectoryOffset(b) + 20); },
+     true},
+    {"ArchiveCutInsideItsEndRecord", false, [](std::string& b) { b.resize(b.size() - 5); }, true},
+    // 1.twi is stored: its data starts behind the 30-byte local header and the 5-byte name.
+    {"ByteFlippedInAStoredItem", false, [](std::string& b) { b[30 + 5 + 2] ^= 0x20; }},
+    {"ByteFlippedInACompressedItem", false, [](std::string& b) { b[47 + 30 + 5 + 40] ^= 0x55; }},
+    // The first central record's checksum, and the last character of its name.
+    {"ByteFlippedInTheDirectorysChecksum", false, [](std::string& b) { b[centralDirectoryOffset(b) + 16] ^= 0x01; }},
+    {"ByteFlippedInTheDirectorysName", false, [](std::string& b) { b[centralDirectoryOffset(b) + 46 + 4] ^= 0x01; }},
+};
+
+class DamagedDataTest : public InstallRunTest, public ::testing::WithParamInterface<TDataDamage> {};
+
+TEST_P(DamagedDataTest, StopsBeforeAnythingIsPlacedOrCompletesWhole) {
+    const TDataDamage& damage = GetParam();
+    std::string zip = readFile(fixturePath("data.zip"));
+    if (!damage.enciphered) damage.damage(zip);
+    {
+        std::ofstream(root_ + "\\Setup\\_setup", std::ios::binary) << zip;
+    }
+    ASSERT_EQ(cipher_.Encrypt_File((root_ + "\\Setup\\_setup").c_str()), TMyBlowfish::kDone);
+    fs::remove(root_ + "\\Setup\\_setup");
+    std::string shipped = readFile(root_ + "\\Setup\\_setupBLW");
+    fs::remove(root_ + "\\Setup\\_setupBLW");
+    if (damage.enciphered) damage.damage(shipped);
+    {
+        std::ofstream(root_ + "\\Setup\\_setup.dat", std::ios::binary) << shipped;
+    }
+    ship(false);
+
+    run();
+
+    if (damage.recovered) {
+        EXPECT_TRUE(host_.messages.empty());
+        EXPECT_EQ(host_.nextActions, 1);
+        EXPECT_EQ(readFile(state_.destinationFolder + "\\docs\\first.txt"), "first item\r\n");
+        EXPECT_EQ(readFile(state_.destinationFolder + "\\program.exe"), "MZ pretend program");
+        EXPECT_EQ(readFile(state_.destinationFolder + "\\docs\\deep\\second.txt"), readFile(fixturePath("items\\2.twi")));
+        EXPECT_TRUE(tempHoldsOnlyNothing());
+        return;
+    }
+    const std::string dataFile = state_.setupFolder + "\\_setup.dat";
+    ASSERT_EQ(host_.messages.size(), 1u);
+    EXPECT_EQ(host_.messages[0].rfind("The setup's data file '" + dataFile + "' is damaged (", 0), 0u) << host_.messages[0];
+    EXPECT_NE(host_.messages[0].find("Please download the setup again. Installation is not compleated!"), std::string::npos)
+        << host_.messages[0];
+    EXPECT_TRUE(host_.terminated);
+    EXPECT_EQ(host_.nextActions, 0);
+    EXPECT_FALSE(archiver_.GetActive());
+    EXPECT_FALSE(archiver_.OnProcessFileFailure); // the window's own handler (none) is back
+    EXPECT_TRUE(tempHoldsOnlyNothing());
+    EXPECT_FALSE(fs::exists(state_.destinationFolder));
+    EXPECT_EQ(regString(HKEY_CURRENT_USER, userKey_ + "\\App", "Path"), "<no key>");
+    EXPECT_EQ(regString(HKEY_LOCAL_MACHINE, std::string(kUninstallKey) + "\\" + state_.productName, "DisplayName"),
+              "<no key>");
+    EXPECT_EQ(regString(HKEY_LOCAL_MACHINE, "SOFTWARE\\" + state_.publisherName + "\\" + state_.productName, "Name"),
+              "<no key>");
+}
+
+INSTANTIATE_TEST_SUITE_P(DamagedDownloads, DamagedDataTest, ::testing::ValuesIn(kDataDamages),
+                         [](const ::testing::TestParamInfo<TDataDamage>& param) { return std::string(param.param.name); });
+
+// A damaged package: its records, all read before anything changes, end before the counts do.
+struct TPackageDamage {
+    const char* name;
+    std::function<void(std::vector<unsigned char>&, TRunState&)> damage;
+    const char* reason;
+};
+
+const TPackageDamage kPackageDamages[] = {
+    {"CutInsideTheThirdFileRecord",
+     [](std::vector<unsigned char>& b, TRunState&) { b.resize(kPackageHeaderSize + 2 * kFileRecordSize + 10); },
+     "its file records end early"},
+    {"CutInsideTheSecondRegistryRecord",
+     [](std::vector<unsigned char>& b, TRunState& s) {
+         b.resize(kPackageHeaderSize + static_cast<std::size_t>(s.fileRecordCount) * kFileRecordSize +
+                  kRegistryRecordSize + 10);
+     },
+     "its registry records end early"},
+    {"FileCountFarAboveTheFile", [](std::vector<unsigned char>&, TRunState& s) { s.fileRecordCount = 0x7FFFFFFF; },
+     "its file records end early"},
+    {"RegistryCountFarAboveTheFile",
+     [](std::vector<unsigned char>&, TRunState& s) { s.registryRecordCount = 0x7FFFFFFF; },
+     "its registry records end early"},
+};
+
+class DamagedPackageTest : public InstallRunTest, public ::testing::WithParamInterface<TPackageDamage> {};
+
+TEST_P(DamagedPackageTest, StopsWithOneMessageBeforeAnythingChanges) {
+    ship();
+    damagePackage_ = GetParam().damage;
+    run();
+    EXPECT_EQ(host_.messages, (std::vector<std::string>{"The setup's package file '" + state_.setupFolder +
+                                                         "\\_setup.pkg' is damaged (" + GetParam().reason +
+                                                         "). Please download the setup again. Installation is not "
+                                                         "compleated!"}));
+    EXPECT_TRUE(host_.terminated);
+    EXPECT_EQ(host_.nextActions, 0);
+    EXPECT_TRUE(tempHoldsOnlyNothing());
+    EXPECT_FALSE(fs::exists(state_.destinationFolder));
+    EXPECT_EQ(regString(HKEY_CURRENT_USER, userKey_ + "\\App", "Path"), "<no key>");
+    EXPECT_EQ(regString(HKEY_LOCAL_MACHINE, std::string(kUninstallKey) + "\\" + state_.productName, "DisplayName"),
+              "<no key>");
+}
+
+INSTANTIATE_TEST_SUITE_P(DamagedDownloads, DamagedPackageTest, ::testing::ValuesIn(kPackageDamages),
+                         [](const ::testing::TestParamInfo<TPackageDamage>& param) { return std::string(param.param.name); });
 
 TEST(ExtractionProgress, EachItemAddsUpToAHundredWithTruncation) {
     testing::RecordingHost host;
