@@ -346,6 +346,12 @@ private:
         std::optional<std::string> to = destination(e.to, "destination");
         if (e.source.value.find('\\') != std::string::npos)
             d_.warning(e.source.pos, "source " + inQuotes(e.source.value) + " contains '\\'; sources are written with '/'");
+        // An absolute source would make the manifest work on one machine only, and "/" would
+        // have the packager walk the whole file system.
+        if (const fs::path written(e.source.value); written.has_root_directory() || written.has_root_name()) {
+            d_.error(e.source.pos, "source " + inQuotes(e.source.value) + " must be relative to the manifest's folder");
+            return;
+        }
         const fs::path source = m_.baseDir / fs::path(e.source.value);
         std::error_code ec;
         const fs::file_status status = fs::status(source, ec);

@@ -63,6 +63,8 @@ const TFaultCase kCases[] = {
      "destination 'C:\\Notepad' must start with [INSTALLDIR], [PROGRAMFILES], [SYSTEMDIR] or [WINDIR]"},
     {"unknown placeholder", "", "[[files]]\nsource = 'LICENSE'\nto = '[APPDIR]\\x'\n", 12, 6,
      "unknown placeholder '[APPDIR]'; did you mean '[INSTALLDIR]'?"},
+    {"absolute source", "", "[[files]]\nsource = '/etc'\nto = '[INSTALLDIR]\\x'\n", 11, 10,
+     "source '/etc' must be relative to the manifest's folder"},
     {"placeholder never closed", "", "[[files]]\nsource = 'LICENSE'\nto = '[INSTALLDIR\\x'\n", 12, 6,
      "destination '[INSTALLDIR\\x' opens a placeholder with '[' but never closes it with ']'"},
     {"product destination of [INSTALLDIR]", "", "", 4, 15, "cannot start with [INSTALLDIR]", TSeverity::error},
