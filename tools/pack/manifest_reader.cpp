@@ -4,6 +4,10 @@
 #include "manifest.h"
 
 #define TOML_ENABLE_FORMATTERS 0
+// toml++ 3.3.0 asserts on some malformed input in builds without NDEBUG (parse_key, found by the
+// manifest fuzzer) where its release build reports the input as a syntax error; the release
+// parser is what the fuzzer runs under the sanitizers. Every build takes the release form.
+#define TOML_ASSERT(expr) static_assert(true)
 #include <toml++/toml.h>
 
 #include <algorithm>
