@@ -118,19 +118,6 @@ void makeSingleFile(const fs::path& staging, const fs::path& launcher, const std
     }
 }
 
-fs::path findStub(const TBuildOptions& options) {
-    if (!options.stub.empty()) {
-        if (!fs::is_regular_file(options.stub)) throw EBuildError("stub " + options.stub.string() + " does not exist");
-        return options.stub;
-    }
-    std::string tried;
-    for (const fs::path& candidate : stubCandidates(options.arch, options.self)) {
-        if (fs::is_regular_file(candidate)) return candidate;
-        tried += "\n  " + candidate.string();
-    }
-    throw EBuildError("no setup program for " + archName(options.arch) + " found; looked for:" + tried +
-                      "\n  (give one with --stub, or set TARNWICK_STUB_DIR)");
-}
 
 void writeSetupFolder(const TBuildPlan& plan, const TBuildOptions& options, const fs::path& stub, const fs::path& staging) {
     TMyBlowfish cipher(nullptr);
@@ -226,10 +213,8 @@ int buildSetupFolder(const TBuildOptions& options, std::ostream& out, std::ostre
     suffix += std::to_string(TARNWICK_GETPID());
     const fs::path staging = hiddenSibling(output, ".partial" + suffix);
     try {
-        const fs::path stub = findStub(options);
-        const std::optional<TArch> stubArch = peArchitecture(stub);
-        if (stubArch != options.arch)
-            throw EBuildError("stub " + stub.string() + " is not a " + archName(options.arch) + " Windows program");
+        const fs::path stub = findShippedProgram(options.stub, stubCandidates(options.arch, options.self), options.arch,
+                                                 "setup program", "--stub");
         fs::create_directories(output.parent_path(), ec);
         fs::remove_all(staging, ec);
         if (!fs::create_directory(staging, ec) || ec)
