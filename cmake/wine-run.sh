@@ -27,6 +27,10 @@ if [ "$actual" = PE32 ] && [ ! -x /usr/lib/wine/wine ]; then
   echo "wine-run: $exe is a 32-bit program and 32-bit Wine is not installed (wine32:i386)" >&2
   exit 126
 fi
+if [ "$actual" = PE32 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  echo "wine-run: $exe is a 32-bit program and this machine's kernel cannot run 32-bit Wine" >&2
+  exit 126
+fi
 if [ -z "${WINEPREFIX:-}" ]; then
   echo "wine-run: WINEPREFIX is not set; run the tests through scripts/test.sh" >&2
   exit 126

@@ -18,8 +18,15 @@ wine_env_start
 
 # One CTest over every build, so the run ends with one summary of everything.
 mkdir -p build/all
+win32_tests="$ROOT/build/win32"
+if [ "$TARNWICK_WINE32" != 1 ]; then
+  # Without IA-32 emulation in the kernel no 32-bit program runs, under Wine or otherwise: the
+  # i686 build is still made and its import check (which reads the files) still runs.
+  echo "[test] this machine's kernel cannot run 32-bit programs: the i686 tests under Wine are left out" >&2
+  win32_tests="$ROOT/build/win32/tests/shipping"
+fi
 cat >build/all/CTestTestfile.cmake <<CTEST
-subdirs("$ROOT/build/native" "$ROOT/build/asan" "$ROOT/build/fuzz" "$ROOT/build/win64" "$ROOT/build/win32")
+subdirs("$ROOT/build/native" "$ROOT/build/asan" "$ROOT/build/fuzz" "$ROOT/build/win64" "$win32_tests")
 CTEST
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1
 cd build/all

@@ -3,6 +3,10 @@
 #   wine_env_start   sets DISPLAY, WINEPREFIX and the rest, boots the prefix, starts a warm server
 # Requires: RUN_DIR set to a private temporary folder by the caller.
 
+# Whether this machine runs 32-bit Wine. Installed is not enough: a kernel without IA-32 emulation
+# refuses every i386 program ("Exec format error").
+wine32_runs() { [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1; }
+
 wine_env_stop() {
   if [ -n "${WINEPREFIX:-}" ] && [ -d "${WINEPREFIX}" ]; then wineserver -k >/dev/null 2>&1 || true; fi
   if [ -n "${TARNWICK_XVFB_PID:-}" ]; then kill "$TARNWICK_XVFB_PID" >/dev/null 2>&1 || true; fi
@@ -13,6 +17,23 @@ wine_env_start() {
   # No Mono/Gecko downloads; no desktop menu entries written into $HOME; no crash dialog that waits for a click.
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
   export WINEPREFIX="$RUN_DIR/wineprefix"
+  # Debian's `wine` (and `wine-stable`, which winepath and wineboot call) picks the 32-bit loader
+  # whenever wine32 is installed, and that loader starts 64-bit programs too. Where it cannot run,
+  # the 64-bit loader is called directly, and TARNWICK_WINE32=0 tells the test run to leave the
+  # 32-bit programs out.
+  if wine32_runs; then
+    export TARNWICK_WINE32=1
+  else
+    export TARNWICK_WINE32=0
+    mkdir -p "$RUN_DIR/bin"
+    local shim
+    for shim in wine wine-stable; do
+      printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\n[ -n "$WINEDEBUG" ] || export WINEDEBUG=fixme-all\nexec /usr/lib/wine/wine64 "$@"\n' \
+        >"$RUN_DIR/bin/$shim"
+      chmod +x "$RUN_DIR/bin/$shim"
+    done
+    export PATH="$RUN_DIR/bin:$PATH"
+  fi
 
   # One X server per run; -displayfd lets it choose a free display without races.
   : >"$RUN_DIR/display"
