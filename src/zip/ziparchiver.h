@@ -75,6 +75,8 @@ struct TZAVolumeNumberInfo {
 // The loaded directory (zadirmanager.h): its items and the manager that reads and writes it.
 struct TDirItem;
 class TZADirManager;
+struct TZADecodedItem;
+class TZAPrefetcher;
 
 // ---- Options -------------------------------------------------------------------------------
 class TPersistent : public TObject {
@@ -398,6 +400,9 @@ private:
     std::string destinationFolder() const;
     bool decodeStoredOrDeflated(TStream* archive, TStream* output, const TDirItem& item, std::int64_t compressedSize,
                                 std::int64_t& written, std::uint32_t& crc);
+    bool blockProgress(const TDirItem& item, std::int64_t consumed);
+    void startPrefetch(int index);
+    bool replayDecoded(const TZADecodedItem& decoded, TStream* output, const TDirItem& item);
     bool decodeBlockFormat(TStream* archive, TStream* output, const TDirItem& item, std::int64_t& written,
                            std::uint32_t& crc);
     std::size_t readSpanning(TStream*& archive, unsigned char* buffer, std::size_t count);
@@ -418,6 +423,8 @@ private:
     std::uint8_t compressionMode_ = 1;
     // Decoding buffers kept from one item to the next (see decodeStoredOrDeflated).
     std::vector<unsigned char> spareInput_, spareOutput_;
+    // During an extraction batch: the next item decoded on a second thread (zadecode.h).
+    std::shared_ptr<TZAPrefetcher> prefetch_;
     TZASpanningMode spanningMode_ = smNone;
     bool inMemory_ = false;
     bool active_ = false;

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "zip/os/os.h"
+#include "zip/zadecode.h"
 #include "zip/ziparchiver_shared.h"
 
 namespace tarnwick {
@@ -49,6 +50,20 @@ void TZABaseArchiver::ProcessTaggedFiles(TZAProcessOperation operation, const TZ
         if (dir.GetItemPtr(i)->Tag != 0) ++SelectedFileCount;
     }
     const bool extractOrTest = operation == poExtract || operation == poTest;
+    // Extracting several items: each next one is decoded on a second thread while the current
+    // one is written (the files, their order and the events stay the same).
+    struct TPrefetchScope {
+        std::shared_ptr<TZAPrefetcher>& slot;
+        ~TPrefetchScope() { slot.reset(); }
+    } prefetchScope{prefetch_};
+    if (operation == poExtract && SelectedFileCount >= 2 && spanningMode_ == smNone && zadetail::extractionPrefetch()) {
+        std::vector<int> order;
+        order.reserve(static_cast<std::size_t>(SelectedFileCount));
+        for (int i = 0; i < dir.GetCount(); ++i) {
+            if (dir.GetItemPtr(i)->Tag != 0) order.push_back(i);
+        }
+        prefetch_ = std::make_shared<TZAPrefetcher>(std::move(order));
+    }
     if (extractOrTest) DoOnOverallProgress(0, operation, ppStart, Cancel);
     const bool cancelledAtStart = Cancel;
     if (!Cancel) {

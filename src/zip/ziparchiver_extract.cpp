@@ -10,6 +10,7 @@
 #include "core/byte_order.h"
 #include "zip/os/os.h"
 #include "zip/zacrypt.h"
+#include "zip/zadecode.h"
 #include "zip/zazlib.h"
 #include "zip/ziparchiver_shared.h"
 
@@ -45,33 +46,8 @@ bool isRemovableDestination(const std::string& path) {
     return cache.removable;
 }
 
-constexpr std::int64_t kInputBlock = 1048576;
-constexpr std::int64_t kSmallestBlock = 512;
-// Output is written out whenever this much has been inflated, so memory stays bounded however
-// well the data compresses (a 1 GiB run of zeros is about 1 MiB deflated).
-constexpr std::size_t kOutputChunk = 1048576;
 // Largest block of the component's own format that is decompressed in one piece.
 constexpr std::uint32_t kLargestOwnBlock = 64u << 20;
-
-// Lends a buffer kept from the last item: a fresh megabyte to clear and fault in for every item
-// costs more than decoding a small one. A nested call finds the spare empty and grows its own;
-// whichever returns last leaves its memory for the next item.
-class TReusedBuffer {
-public:
-    explicit TReusedBuffer(std::vector<unsigned char>& spare) : spare_(spare), bytes_(std::move(spare)) {}
-    ~TReusedBuffer() { spare_ = std::move(bytes_); }
-    TReusedBuffer(const TReusedBuffer&) = delete;
-    TReusedBuffer& operator=(const TReusedBuffer&) = delete;
-    // At least n bytes; what they hold is left over from earlier use.
-    unsigned char* Get(std::size_t n) {
-        if (bytes_.size() < n) bytes_.resize(n);
-        return bytes_.data();
-    }
-
-private:
-    std::vector<unsigned char>& spare_;
-    std::vector<unsigned char> bytes_;
-};
 
 // A name taken from the archive must stay below the destination folder: no root, no drive, no
 // server share, no ".." that climbs above where it started.
@@ -97,14 +73,6 @@ bool staysInside(const std::string& name) {
         start = end + 1;
     }
     return last != ".." && last != ".";
-}
-
-std::int64_t estimateOutput(std::uint32_t uncompressed32, std::uint32_t compressed32, std::int64_t n) {
-    const std::int64_t ratio = (compressed32 == 0 ? 0 : uncompressed32 / compressed32) + 1;
-    std::int64_t e = ratio * (n + n / 2 + 267);
-    e &= ~static_cast<std::int64_t>(0xFF);
-    if (e < 1) return 1;
-    return static_cast<std::int64_t>(std::exp2(std::round(std::log2(static_cast<double>(e)))));
 }
 
 } // namespace
@@ -280,9 +248,76 @@ void TZABaseArchiver::ExtractItem(int index, TStream* output) {
         OpenVolume(volume);
         dirManager_->ArchiveStream = archiveStream_;
     }
-    archiveStream_->SetPosition(entry.GetLocalHeaderOffset());
-    const bool ok = InternalDecompressFile(archiveStream_, output, entry);
+    bool ok;
+    std::unique_ptr<TZADecodedItem> decoded;
+    if (prefetch_) {
+        // The next item is decoded on the second thread while this one is written.
+        decoded = prefetch_->Take(index);
+        const int next = prefetch_->NextAfter(index);
+        if (next >= 0) startPrefetch(next);
+    }
+    if (decoded) {
+        ok = replayDecoded(*decoded, output, entry);
+    } else {
+        archiveStream_->SetPosition(entry.GetLocalHeaderOffset());
+        ok = InternalDecompressFile(archiveStream_, output, entry);
+    }
     if (!ok && !Cancel && !ExtractCorruptedFiles && !SkipFile) throw EZAException(TZANativeError::ItemDataInvalid, this);
+}
+
+void TZABaseArchiver::startPrefetch(int index) {
+    const TDirItem& entry = *dirManager_->CentralDir.GetItemPtr(index);
+    const bool plain = (entry.GeneralPurposeBitFlag & 1) == 0 && (entry.CompressionMethod == 0 || entry.CompressionMethod == 8);
+    if (!plain || spanningMode_ != smNone || entry.GetCompressedSize() > TZAPrefetcher::kLargestItem ||
+        entry.GetUncompressedSize() > TZAPrefetcher::kLargestItem) {
+        return;
+    }
+    // The same reads as the live decode; any trouble leaves the item to it, which then meets the
+    // trouble at its own time and raises what it always raised.
+    try {
+        archiveStream_->SetPosition(entry.GetLocalHeaderOffset());
+        TZAZipFileHeader local;
+        ReadRecordFrom(*archiveStream_, local);
+        const std::int64_t start = archiveStream_->GetPosition() + local.FileNameLength + local.ExtraFieldLength;
+        std::int64_t compressedSize = entry.GetCompressedSize();
+        const std::int64_t limit = dirManager_->CentralDirOffset - start;
+        if (compressedSize > limit) compressedSize = limit < 0 ? 0 : limit;
+        std::vector<unsigned char> data(static_cast<std::size_t>(compressedSize));
+        archiveStream_->SetPosition(start);
+        TStream* archive = archiveStream_;
+        if (readSpanning(archive, data.data(), data.size()) != data.size()) return;
+        prefetch_->Start(index, entry, std::move(data), start + compressedSize, zaos::availablePhysicalMemory() / 20);
+    } catch (...) {
+    }
+}
+
+bool TZABaseArchiver::replayDecoded(const TZADecodedItem& decoded, TStream* output, const TDirItem& item) {
+    ++zadetail::prefetchedItems();
+    archiveStream_->SetPosition(decoded.dataEnd);
+    FileBytesTotal = static_cast<double>(decoded.compressedSize);
+    SkipFile = false;
+    std::int64_t written = 0;
+    std::uint32_t crc = 0xFFFFFFFF;
+    bool result = decoded.result;
+    for (const TZADecodedItem::Step& step : decoded.steps) {
+        if (step.block) {
+            if (!blockProgress(item, step.consumed)) {
+                result = true;
+                break;
+            }
+            continue;
+        }
+        crc = step.crcAfter;
+        if (output->Write(decoded.bytes.data() + step.offset, step.count) != step.count) {
+            result = false;
+            break;
+        }
+        written += static_cast<std::int64_t>(step.count);
+    }
+    if (written != item.GetUncompressedSize()) return false;
+    if (!result) return false;
+    if (SkipFile) return true;
+    return ~crc == item.Crc32;
 }
 
 bool TZABaseArchiver::ZipInitPassword(TStream* stream, const std::string& password, std::uint16_t flags,
@@ -323,6 +358,38 @@ bool TZABaseArchiver::InternalDecompressFile(TStream* archive, TStream* output, 
     return ~crc == item.Crc32;
 }
 
+// The events before each block of input; false when a handler cancelled.
+bool TZABaseArchiver::blockProgress(const TDirItem& item, std::int64_t consumed) {
+    FileBytesDone = static_cast<double>(consumed);
+    if (!ProgressEnabled) return true;
+    const auto operation = static_cast<TZAProcessOperation>(item.Operation);
+    DoOnFileProgress(item.FileName, FileBytesDone / FileBytesTotal * 100, operation, ppProcess, Cancel);
+    if (Cancel) return false;
+    const double overall =
+        SelectedFileCount > 0 ? (FileBytesDone / FileBytesTotal + ProcessedFileCount) / SelectedFileCount * 100 : 0;
+    DoOnOverallProgress(overall, operation, ppProcess, Cancel);
+    return !Cancel;
+}
+
+namespace {
+
+// Decoding as it happens: events before each block, output straight into the file.
+class TLiveSink final : public TZADecodeSink {
+public:
+    TLiveSink(std::function<bool(std::int64_t)> progress, TStream* output)
+        : progress_(std::move(progress)), output_(output) {}
+    bool BeforeBlock(std::int64_t consumed) override { return progress_(consumed); }
+    bool Output(const unsigned char* bytes, std::size_t count, std::uint32_t) override {
+        return output_->Write(bytes, count) == count;
+    }
+
+private:
+    std::function<bool(std::int64_t)> progress_;
+    TStream* output_;
+};
+
+} // namespace
+
 bool TZABaseArchiver::decodeStoredOrDeflated(TStream* archive, TStream* output, const TDirItem& item,
                                              std::int64_t compressedSize, std::int64_t& written, std::uint32_t& crc) {
     const std::uint64_t memoryShare = zaos::availablePhysicalMemory() / 20;
@@ -340,59 +407,12 @@ bool TZABaseArchiver::decodeStoredOrDeflated(TStream* archive, TStream* output, 
             if (SkipFile) return false;
         }
     }
-    const bool deflated = item.CompressionMethod == 8;
-    TZAInflater inflater(true);
-    if (deflated && !inflater.Ok()) return false;
-    TReusedBuffer inputBuffer(spareInput_), outputBuffer(spareOutput_);
-    unsigned char* const input =
-        inputBuffer.Get(static_cast<std::size_t>(std::clamp<std::int64_t>(compressedSize, 0, kInputBlock)) + 2);
-    const std::int64_t declared = item.GetUncompressedSize();
-    std::int64_t consumed = 0;
-    while (consumed < compressedSize) {
-        FileBytesDone = static_cast<double>(consumed);
-        if (ProgressEnabled) {
-            const auto operation = static_cast<TZAProcessOperation>(item.Operation);
-            DoOnFileProgress(item.FileName, FileBytesDone / FileBytesTotal * 100, operation, ppProcess, Cancel);
-            if (Cancel) return true;
-            const double overall = SelectedFileCount > 0
-                                       ? (FileBytesDone / FileBytesTotal + ProcessedFileCount) / SelectedFileCount * 100
-                                       : 0;
-            DoOnOverallProgress(overall, operation, ppProcess, Cancel);
-            if (Cancel) return true;
-        }
-        std::int64_t block = std::min(kInputBlock, compressedSize - consumed);
-        while (static_cast<std::uint64_t>(estimateOutput(item.UncompressedSize, item.CompressedSize, block)) >= memoryShare &&
-               block >= kSmallestBlock) {
-            block /= 2;
-        }
-        if (block < 1) block = 1;
-        if (readSpanning(archive, input, static_cast<std::size_t>(block)) != static_cast<std::size_t>(block)) return false;
-        if (encrypted) ZipDecryptBuffer(reinterpret_cast<char*>(input), static_cast<int>(block), keys);
-        if (!deflated) {
-            crc = ZACrc32Update(crc, input, block);
-            if (output->Write(input, static_cast<std::size_t>(block)) != static_cast<std::size_t>(block)) return false;
-            written += block;
-        } else {
-            const std::int64_t estimate = estimateOutput(item.UncompressedSize, item.CompressedSize, block);
-            const auto outSize = static_cast<std::size_t>(std::clamp<std::int64_t>(estimate, 65536, kOutputChunk));
-            unsigned char* const out = outputBuffer.Get(outSize);
-            inflater.SetInput(input, static_cast<std::size_t>(block));
-            for (;;) {
-                const long long n = inflater.Inflate(out, outSize);
-                if (n < 0) return false;
-                if (n > 0) {
-                    crc = ZACrc32Update(crc, out, n);
-                    if (output->Write(out, static_cast<std::size_t>(n)) != static_cast<std::size_t>(n)) return false;
-                    written += n;
-                    // More than the directory promised: damaged or hostile; stop before it fills the disk.
-                    if (written > declared) return false;
-                }
-                if (inflater.Finished() || static_cast<std::size_t>(n) < outSize) break;
-            }
-        }
-        consumed += block;
-    }
-    return true;
+    TLiveSink sink([this, &item](std::int64_t consumed) { return blockProgress(item, consumed); }, output);
+    const TZADecodeRead read = [this, &archive](unsigned char* buffer, std::size_t count) {
+        return readSpanning(archive, buffer, count);
+    };
+    return decodeStoredOrDeflatedData(read, item, compressedSize, memoryShare, encrypted ? keys : nullptr, sink,
+                                      spareInput_, spareOutput_, written, crc);
 }
 
 bool TZABaseArchiver::decodeBlockFormat(TStream* archive, TStream* output, const TDirItem& item, std::int64_t& written,
