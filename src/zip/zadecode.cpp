@@ -129,7 +129,7 @@ int& zadetail::prefetchedItems() {
     return count;
 }
 
-TZAPrefetcher::TZAPrefetcher(std::vector<int> batchOrder) : order_(std::move(batchOrder)) {
+TZAPrefetcher::TZAPrefetcher() {
     worker_ = std::thread([this] { work(); });
 }
 
@@ -142,15 +142,15 @@ TZAPrefetcher::~TZAPrefetcher() {
     worker_.join();
 }
 
-int TZAPrefetcher::NextAfter(int index) const {
-    const auto next = std::upper_bound(order_.begin(), order_.end(), index);
-    return next == order_.end() ? -1 : *next;
+void TZAPrefetcher::waitIdle(std::unique_lock<std::mutex>& lock) {
+    changed_.wait(lock, [this] { return !busy_; });
 }
 
 void TZAPrefetcher::Start(int index, const TDirItem& item, std::vector<unsigned char> data, std::int64_t dataEnd,
                           std::uint64_t memoryShare) {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::unique_lock<std::mutex> lock(mutex_);
+        waitIdle(lock);
         heldIndex_ = index;
         item_ = item;
         data_ = std::move(data);
@@ -164,11 +164,23 @@ void TZAPrefetcher::Start(int index, const TDirItem& item, std::vector<unsigned 
     changed_.notify_all();
 }
 
-std::unique_ptr<TZADecodedItem> TZAPrefetcher::Take(int index) {
+namespace {
+
+// The same item as when its data was read: where it lies, how it is stored, what it holds.
+bool sameEntry(const TDirItem& a, const TDirItem& b) {
+    return a.GetLocalHeaderOffset() == b.GetLocalHeaderOffset() && a.GetCompressedSize() == b.GetCompressedSize() &&
+           a.GetUncompressedSize() == b.GetUncompressedSize() && a.Crc32 == b.Crc32 &&
+           a.CompressionMethod == b.CompressionMethod && a.GeneralPurposeBitFlag == b.GeneralPurposeBitFlag &&
+           a.FileName == b.FileName;
+}
+
+} // namespace
+
+std::unique_ptr<TZADecodedItem> TZAPrefetcher::Take(int index, const TDirItem& item) {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return !busy_; });
+    waitIdle(lock);
     std::unique_ptr<TZADecodedItem> decoded = std::move(done_);
-    const bool wanted = heldIndex_ == index;
+    const bool wanted = heldIndex_ == index && sameEntry(item_, item);
     heldIndex_ = -1;
     if (!wanted || !decoded) return nullptr;
     return decoded;

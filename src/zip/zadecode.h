@@ -57,34 +57,35 @@ struct TZADecodedItem {
     bool result = false;         // what the decode returned after its last step
 };
 
-// Decodes the next item of an extraction batch on a second thread while the current one is
-// written. Everything that reads the archive or raises events stays on the caller's thread: the
-// caller reads the item's data, the worker only turns it into output in memory, and the caller
-// replays the steps. An item it did not decode is decoded live as always.
+// Decodes the item an extraction will most likely want next on a second thread while the current
+// one is written: the batch's next item, or, for one item at a time, the item after it in the
+// directory (how an installation takes its numbered items). Everything that reads the archive or
+// raises events stays on the caller's thread: the caller reads the item's data, the worker only
+// turns it into output in memory, and the caller replays the steps. An item it did not decode,
+// or whose directory entry changed since, is decoded live as always.
 class TZAPrefetcher {
 public:
     // Items larger than this (either size) are decoded live: at most two items' data is held.
     static constexpr std::int64_t kLargestItem = 8 << 20;
 
-    explicit TZAPrefetcher(std::vector<int> batchOrder);
+    TZAPrefetcher();
     ~TZAPrefetcher();
     TZAPrefetcher(const TZAPrefetcher&) = delete;
     TZAPrefetcher& operator=(const TZAPrefetcher&) = delete;
 
-    // The batch's next item after index, or -1.
-    int NextAfter(int index) const;
     // Whether index is being decoded or waits to be taken.
     bool Holds(int index) const { return heldIndex_ == index; }
-    // Hands an item's data to the worker. Only when nothing is held.
+    // Hands an item's data to the worker, dropping whatever it held.
     void Start(int index, const TDirItem& item, std::vector<unsigned char> data, std::int64_t dataEnd,
                std::uint64_t memoryShare);
-    // Waits for the worker; the decoded item if it is index, else nothing (and drops what it held).
-    std::unique_ptr<TZADecodedItem> Take(int index);
+    // Waits for the worker; the decoded item if it is index and its entry is still item, else
+    // nothing (and drops what it held).
+    std::unique_ptr<TZADecodedItem> Take(int index, const TDirItem& item);
 
 private:
     void work();
+    void waitIdle(std::unique_lock<std::mutex>& lock);
 
-    std::vector<int> order_;
     int heldIndex_ = -1;
     std::mutex mutex_;
     std::condition_variable changed_;

@@ -423,8 +423,12 @@ private:
     std::uint8_t compressionMode_ = 1;
     // Decoding buffers kept from one item to the next (see decodeStoredOrDeflated).
     std::vector<unsigned char> spareInput_, spareOutput_;
-    // During an extraction batch: the next item decoded on a second thread (zadecode.h).
+    // The item an extraction wants next, decoded on a second thread (zadecode.h); kept while the
+    // archive is open, so one-item extractions in a row profit too.
     std::shared_ptr<TZAPrefetcher> prefetch_;
+    bool extractBatch_ = false;
+    std::vector<int> batchOrder_;  // the tagged items of an extraction batch of several
+    int nextToExtract(int index) const;
     TZASpanningMode spanningMode_ = smNone;
     bool inMemory_ = false;
     bool active_ = false;

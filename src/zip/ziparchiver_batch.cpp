@@ -50,19 +50,25 @@ void TZABaseArchiver::ProcessTaggedFiles(TZAProcessOperation operation, const TZ
         if (dir.GetItemPtr(i)->Tag != 0) ++SelectedFileCount;
     }
     const bool extractOrTest = operation == poExtract || operation == poTest;
-    // Extracting several items: each next one is decoded on a second thread while the current
-    // one is written (the files, their order and the events stay the same).
-    struct TPrefetchScope {
-        std::shared_ptr<TZAPrefetcher>& slot;
-        ~TPrefetchScope() { slot.reset(); }
-    } prefetchScope{prefetch_};
-    if (operation == poExtract && SelectedFileCount >= 2 && spanningMode_ == smNone && zadetail::extractionPrefetch()) {
-        std::vector<int> order;
-        order.reserve(static_cast<std::size_t>(SelectedFileCount));
-        for (int i = 0; i < dir.GetCount(); ++i) {
-            if (dir.GetItemPtr(i)->Tag != 0) order.push_back(i);
+    // While extracting, the item wanted next is decoded on a second thread as the current one is
+    // written (the files, their order and the events stay the same).
+    struct TBatchScope {
+        std::vector<int>& order;
+        bool& extracting;
+        ~TBatchScope() {
+            order.clear();
+            extracting = false;
         }
-        prefetch_ = std::make_shared<TZAPrefetcher>(std::move(order));
+    } batchScope{batchOrder_, extractBatch_};
+    if (operation == poExtract && spanningMode_ == smNone && zadetail::extractionPrefetch()) {
+        extractBatch_ = true;
+        if (!prefetch_) prefetch_ = std::make_shared<TZAPrefetcher>();
+        if (SelectedFileCount >= 2) {
+            batchOrder_.reserve(static_cast<std::size_t>(SelectedFileCount));
+            for (int i = 0; i < dir.GetCount(); ++i) {
+                if (dir.GetItemPtr(i)->Tag != 0) batchOrder_.push_back(i);
+            }
+        }
     }
     if (extractOrTest) DoOnOverallProgress(0, operation, ppStart, Cancel);
     const bool cancelledAtStart = Cancel;

@@ -250,10 +250,10 @@ void TZABaseArchiver::ExtractItem(int index, TStream* output) {
     }
     bool ok;
     std::unique_ptr<TZADecodedItem> decoded;
-    if (prefetch_) {
+    if (prefetch_ && extractBatch_) {
         // The next item is decoded on the second thread while this one is written.
-        decoded = prefetch_->Take(index);
-        const int next = prefetch_->NextAfter(index);
+        decoded = prefetch_->Take(index, entry);
+        const int next = nextToExtract(index);
         if (next >= 0) startPrefetch(next);
     }
     if (decoded) {
@@ -263,6 +263,14 @@ void TZABaseArchiver::ExtractItem(int index, TStream* output) {
         ok = InternalDecompressFile(archiveStream_, output, entry);
     }
     if (!ok && !Cancel && !ExtractCorruptedFiles && !SkipFile) throw EZAException(TZANativeError::ItemDataInvalid, this);
+}
+
+int TZABaseArchiver::nextToExtract(int index) const {
+    if (!batchOrder_.empty()) {
+        const auto next = std::upper_bound(batchOrder_.begin(), batchOrder_.end(), index);
+        return next == batchOrder_.end() ? -1 : *next;
+    }
+    return index + 1 < dirManager_->CentralDir.GetCount() ? index + 1 : -1;
 }
 
 void TZABaseArchiver::startPrefetch(int index) {

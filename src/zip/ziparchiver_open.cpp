@@ -64,6 +64,7 @@ void TZABaseArchiver::CloseArchive() {
         }
         active_ = false;
     }
+    prefetch_.reset();
     freeArchiveStream();
     dirManager_.reset();
 }
