@@ -54,11 +54,12 @@ fi
 # MinGW's default alternatives are the win32 thread model; GoogleTest needs std::mutex, which only
 # the posix flavour has. Our toolchain files name the -posix compilers directly, so nothing to switch.
 
-# --- libjpeg-turbo, cross-built static for both MinGW targets from Debian's source package -------
-jpeg_source() {
+# --- Debian source packages, and libjpeg-turbo cross-built static for both MinGW targets ---------
+debian_source() { # $1 = source package: prints the folder of its unpacked source
+  local name=$1
   local dir
-  dir=$(find "$DEPS/src" -maxdepth 1 -type d -name 'libjpeg-turbo-*' 2>/dev/null | head -n 1)
-  if [ -n "$dir" ] && [ -f "$dir/CMakeLists.txt" ]; then echo "$dir"; return 0; fi
+  dir=$(find "$DEPS/src" -maxdepth 1 -type d -name "$name-*" 2>/dev/null | head -n 1)
+  if [ -n "$dir" ] && { [ -f "$dir/CMakeLists.txt" ] || [ -f "$dir/Makefile" ]; }; then echo "$dir"; return 0; fi
   # The source-package entry is derived from the machine's own Debian sources, so no archive host
   # name is written here.
   if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
@@ -76,11 +77,11 @@ jpeg_source() {
   mkdir -p "$DEPS/src"
   local try
   for try in 1 2 3; do
-    (cd "$DEPS/src" && apt-get source -qq libjpeg-turbo >/dev/null 2>&1) && break
-    log "apt-get source libjpeg-turbo failed (try $try)"; apt_update || true; sleep 5
+    (cd "$DEPS/src" && apt-get source -qq "$name" >/dev/null 2>&1) && break
+    log "apt-get source $name failed (try $try)"; apt_update || true; sleep 5
   done
-  dir=$(find "$DEPS/src" -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -n 1)
-  [ -n "$dir" ] || { log "libjpeg-turbo source not found"; return 1; }
+  dir=$(find "$DEPS/src" -maxdepth 1 -type d -name "$name-*" | head -n 1)
+  [ -n "$dir" ] || { log "$name source not found"; return 1; }
   echo "$dir"
 }
 
@@ -89,7 +90,7 @@ build_jpeg() { # $1 = win64|win32, $2 = toolchain file
   # decoder it calls (the stamp names the flags: a change of flags builds it again).
   local prefix="$DEPS/$1" stamp="$DEPS/$1/.jpeg-os-sections-done"
   [ -f "$stamp" ] && return 0
-  local src; src=$(jpeg_source)
+  local src; src=$(debian_source libjpeg-turbo)
   log "building libjpeg-turbo for $1"
   rm -rf "$DEPS/build/jpeg-$1"
   cmake -S "$src" -B "$DEPS/build/jpeg-$1" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$2" \
@@ -101,6 +102,28 @@ build_jpeg() { # $1 = win64|win32, $2 = toolchain file
   # Replaced in one step: builds of other work trees may link against it meanwhile.
   cp "$DEPS/build/jpeg-$1/libjpeg.a" "$prefix/lib/libjpeg.a.new" && mv -f "$prefix/lib/libjpeg.a.new" "$prefix/lib/libjpeg.a"
   cp "$DEPS/build/jpeg-$1/jconfig.h" "$src/jpeglib.h" "$src/jmorecfg.h" "$src/jerror.h" "$prefix/include/"
+  touch "$stamp"
+}
+
+# --- libdeflate's decompressor and CRC-32, cross-built static from Debian's source package ------
+# Only the four files extraction needs; built for speed (it is the inner loop of extraction), each
+# function in a section of its own.
+build_deflate() { # $1 = win64|win32, $2 = compiler
+  local prefix="$DEPS/$1" stamp="$DEPS/$1/.deflate-done"
+  [ -f "$stamp" ] && return 0
+  local src; src=$(debian_source libdeflate)
+  log "building libdeflate for $1"
+  local out="$DEPS/build/deflate-$1" f objects=()
+  rm -rf "$out" && mkdir -p "$out"
+  for f in deflate_decompress crc32 utils x86/cpu_features; do
+    "$2" -O2 -DNDEBUG -ffunction-sections -fdata-sections -fvisibility=hidden -I"$src" \
+      -c "$src/lib/$f.c" -o "$out/${f//\//_}.o"
+    objects+=("$out/${f//\//_}.o")
+  done
+  mkdir -p "$prefix/lib" "$prefix/include"
+  "${2%gcc*}ar" rcs "$out/libdeflate.a" "${objects[@]}"
+  cp "$out/libdeflate.a" "$prefix/lib/libdeflate.a.new" && mv -f "$prefix/lib/libdeflate.a.new" "$prefix/lib/libdeflate.a"
+  cp "$src/libdeflate.h" "$prefix/include/"
   touch "$stamp"
 }
 
@@ -119,6 +142,8 @@ build_gtest() { # $1 = win64|win32, $2 = toolchain file
 
 build_jpeg win64 "$ROOT/cmake/mingw-x86_64.cmake"
 build_jpeg win32 "$ROOT/cmake/mingw-i686.cmake"
+build_deflate win64 x86_64-w64-mingw32-gcc-posix
+build_deflate win32 i686-w64-mingw32-gcc-posix
 build_gtest win64 "$ROOT/cmake/mingw-x86_64.cmake"
 build_gtest win32 "$ROOT/cmake/mingw-i686.cmake"
 log "ready"

@@ -2,6 +2,8 @@
 // an extraction batch's next item while the current one is written.
 #include "zip/zadecode.h"
 
+#include <libdeflate.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -186,7 +188,47 @@ std::unique_ptr<TZADecodedItem> TZAPrefetcher::Take(int index, const TDirItem& i
     return decoded;
 }
 
+namespace {
+
+// An item whose data is one input block is inflated in one call by libdeflate, about twice as
+// fast as zlib's streaming. The steps are those of the streaming decode: one block, then the
+// output. Anything but a clean finish within the declared size (damage, more output than declared,
+// data cut short) returns false, and the item is decoded again the streaming way, which records
+// exactly where and how it fails.
+bool decodeWhole(libdeflate_decompressor* decompressor, const std::vector<unsigned char>& data, const TDirItem& item,
+                 std::uint64_t memoryShare, TZADecodedItem& decoded) {
+    if (item.CompressionMethod != 8 || data.empty()) return false;
+    const auto size = static_cast<std::int64_t>(data.size());
+    // One block only when the streaming decode would not halve it for lack of memory.
+    const auto estimate = static_cast<std::uint64_t>(estimateOutput(item.UncompressedSize, item.CompressedSize, size));
+    if (size > kInputBlock || (estimate >= memoryShare && size >= kSmallestBlock)) return false;
+    const auto declared = static_cast<std::size_t>(item.GetUncompressedSize());
+    decoded.bytes.resize(declared);
+    std::size_t used = 0, produced = 0;
+    const libdeflate_result result = libdeflate_deflate_decompress_ex(
+        decompressor, data.data(), data.size(), decoded.bytes.data(), declared, &used, &produced);
+    if (result != LIBDEFLATE_SUCCESS) {
+        decoded.bytes.clear();
+        return false;
+    }
+    decoded.bytes.resize(produced);
+    decoded.steps.push_back({true, 0, 0, 0, 0});
+    if (produced > 0) {
+        const std::uint32_t crc = ~libdeflate_crc32(0, decoded.bytes.data(), produced);
+        decoded.steps.push_back({false, 0, 0, produced, crc});
+    }
+    decoded.result = true;
+    return true;
+}
+
+struct TDecompressorDeleter {
+    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
+
+} // namespace
+
 void TZAPrefetcher::work() {
+    const std::unique_ptr<libdeflate_decompressor, TDecompressorDeleter> decompressor(libdeflate_alloc_decompressor());
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         changed_.wait(lock, [this] { return stop_ || busy_; });
@@ -202,12 +244,14 @@ void TZAPrefetcher::work() {
                 position += n;
                 return n;
             };
-            done_->bytes.reserve(static_cast<std::size_t>(item_.GetUncompressedSize()));
-            TRecordingSink sink(*done_);
-            std::int64_t written = 0;
-            std::uint32_t crc = 0xFFFFFFFF;
-            done_->result = decodeStoredOrDeflatedData(read, item_, done_->compressedSize, memoryShare_, nullptr, sink,
-                                                       spareInput_, spareOutput_, written, crc);
+            if (!decompressor || !decodeWhole(decompressor.get(), data_, item_, memoryShare_, *done_)) {
+                done_->bytes.reserve(static_cast<std::size_t>(item_.GetUncompressedSize()));
+                TRecordingSink sink(*done_);
+                std::int64_t written = 0;
+                std::uint32_t crc = 0xFFFFFFFF;
+                done_->result = decodeStoredOrDeflatedData(read, item_, done_->compressedSize, memoryShare_, nullptr,
+                                                           sink, spareInput_, spareOutput_, written, crc);
+            }
             usable = true;
         } catch (...) {
             // Out of memory, say: the item is decoded live instead.
@@ -215,7 +259,6 @@ void TZAPrefetcher::work() {
         lock.lock();
         if (!usable) done_.reset();
         data_.clear();
-        data_.shrink_to_fit();
         busy_ = false;
         changed_.notify_all();
     }

@@ -50,8 +50,8 @@ void TZABaseArchiver::ProcessTaggedFiles(TZAProcessOperation operation, const TZ
         if (dir.GetItemPtr(i)->Tag != 0) ++SelectedFileCount;
     }
     const bool extractOrTest = operation == poExtract || operation == poTest;
-    // While extracting, the item wanted next is decoded on a second thread as the current one is
-    // written (the files, their order and the events stay the same).
+    // While extracting or testing, the item wanted next is decoded on a second thread as the
+    // current one is written or checked (the files, their order and the events stay the same).
     struct TBatchScope {
         std::vector<int>& order;
         bool& extracting;
@@ -60,7 +60,7 @@ void TZABaseArchiver::ProcessTaggedFiles(TZAProcessOperation operation, const TZ
             extracting = false;
         }
     } batchScope{batchOrder_, extractBatch_};
-    if (operation == poExtract && spanningMode_ == smNone && zadetail::extractionPrefetch()) {
+    if (extractOrTest && spanningMode_ == smNone && zadetail::extractionPrefetch()) {
         extractBatch_ = true;
         if (!prefetch_) prefetch_ = std::make_shared<TZAPrefetcher>();
         if (SelectedFileCount >= 2) {

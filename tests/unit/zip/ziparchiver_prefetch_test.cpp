@@ -145,6 +145,7 @@ const Case kCases[] = {
              name = "renamed/" + name;
          };
      }},
+    {"testing instead of extracting", withDamage, nullptr, [](TZipArchiver& z) { z.TestFiles("*", 63, ""); }},
     // As an installation takes its items: one call per item, in the directory's order.
     {"one item per call", mixed, nullptr,
      [](TZipArchiver& z) {
