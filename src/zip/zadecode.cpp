@@ -2,7 +2,9 @@
 // an extraction batch's next item while the current one is written.
 #include "zip/zadecode.h"
 
+#ifndef TARNWICK_ZIP_NO_DECODE_AHEAD
 #include <libdeflate.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -49,6 +51,7 @@ std::int64_t estimateOutput(std::uint32_t uncompressed32, std::uint32_t compress
     return static_cast<std::int64_t>(std::exp2(std::round(std::log2(static_cast<double>(e)))));
 }
 
+#ifndef TARNWICK_ZIP_NO_DECODE_AHEAD
 // Writes down every step, the output in one buffer, for a replay on the caller's thread.
 class TRecordingSink final : public TZADecodeSink {
 public:
@@ -67,6 +70,8 @@ public:
 private:
     TZADecodedItem& decoded_;
 };
+
+#endif
 
 } // namespace
 
@@ -126,6 +131,7 @@ bool& zadetail::extractionPrefetch() {
     return on;
 }
 
+#ifndef TARNWICK_ZIP_NO_DECODE_AHEAD
 int& zadetail::prefetchedItems() {
     static int count = 0;
     return count;
@@ -263,5 +269,7 @@ void TZAPrefetcher::work() {
         changed_.notify_all();
     }
 }
+
+#endif
 
 } // namespace tarnwick

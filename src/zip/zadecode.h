@@ -99,6 +99,14 @@ private:
     std::thread worker_;
 };
 
+// Builds for size (the one-file launcher, which extracts one large item) leave the decoding ahead
+// out altogether.
+#ifdef TARNWICK_ZIP_NO_DECODE_AHEAD
+inline constexpr bool kDecodeAhead = false;
+#else
+inline constexpr bool kDecodeAhead = true;
+#endif
+
 namespace zadetail {
 // Whether extraction batches decode ahead on a second thread (on unless a test turns it off to
 // compare both ways).

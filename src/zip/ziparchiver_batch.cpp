@@ -60,13 +60,15 @@ void TZABaseArchiver::ProcessTaggedFiles(TZAProcessOperation operation, const TZ
             extracting = false;
         }
     } batchScope{batchOrder_, extractBatch_};
-    if (extractOrTest && spanningMode_ == smNone && zadetail::extractionPrefetch()) {
-        extractBatch_ = true;
-        if (!prefetch_) prefetch_ = std::make_shared<TZAPrefetcher>();
-        if (SelectedFileCount >= 2) {
-            batchOrder_.reserve(static_cast<std::size_t>(SelectedFileCount));
-            for (int i = 0; i < dir.GetCount(); ++i) {
-                if (dir.GetItemPtr(i)->Tag != 0) batchOrder_.push_back(i);
+    if constexpr (kDecodeAhead) {
+        if (extractOrTest && spanningMode_ == smNone && zadetail::extractionPrefetch()) {
+            extractBatch_ = true;
+            if (!prefetch_) prefetch_ = std::make_shared<TZAPrefetcher>();
+            if (SelectedFileCount >= 2) {
+                batchOrder_.reserve(static_cast<std::size_t>(SelectedFileCount));
+                for (int i = 0; i < dir.GetCount(); ++i) {
+                    if (dir.GetItemPtr(i)->Tag != 0) batchOrder_.push_back(i);
+                }
             }
         }
     }

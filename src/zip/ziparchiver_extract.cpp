@@ -248,23 +248,28 @@ void TZABaseArchiver::ExtractItem(int index, TStream* output) {
         OpenVolume(volume);
         dirManager_->ArchiveStream = archiveStream_;
     }
-    bool ok;
-    std::unique_ptr<TZADecodedItem> decoded;
-    if (prefetch_ && extractBatch_) {
-        // The next item is decoded on the second thread while this one is written.
-        decoded = prefetch_->Take(index, entry);
-        const int next = nextToExtract(index);
-        if (next >= 0) startPrefetch(next);
+    bool ok = false;
+    bool replayed = false;
+    if constexpr (kDecodeAhead) {
+        if (prefetch_ && extractBatch_) {
+            // The next item is decoded on the second thread while this one is written.
+            const std::unique_ptr<TZADecodedItem> decoded = prefetch_->Take(index, entry);
+            const int next = nextToExtract(index);
+            if (next >= 0) startPrefetch(next);
+            if (decoded) {
+                ok = replayDecoded(*decoded, output, entry);
+                replayed = true;
+            }
+        }
     }
-    if (decoded) {
-        ok = replayDecoded(*decoded, output, entry);
-    } else {
+    if (!replayed) {
         archiveStream_->SetPosition(entry.GetLocalHeaderOffset());
         ok = InternalDecompressFile(archiveStream_, output, entry);
     }
     if (!ok && !Cancel && !ExtractCorruptedFiles && !SkipFile) throw EZAException(TZANativeError::ItemDataInvalid, this);
 }
 
+#ifndef TARNWICK_ZIP_NO_DECODE_AHEAD
 int TZABaseArchiver::nextToExtract(int index) const {
     if (!batchOrder_.empty()) {
         const auto next = std::upper_bound(batchOrder_.begin(), batchOrder_.end(), index);
@@ -327,6 +332,7 @@ bool TZABaseArchiver::replayDecoded(const TZADecodedItem& decoded, TStream* outp
     if (SkipFile) return true;
     return ~crc == item.Crc32;
 }
+#endif
 
 bool TZABaseArchiver::ZipInitPassword(TStream* stream, const std::string& password, std::uint16_t flags,
                                       std::uint16_t dosTime, std::uint32_t crc, std::int64_t* keys) {
