@@ -163,13 +163,26 @@ void TZAPrefetcher::Start(int index, const TDirItem& item, std::vector<unsigned 
         item_ = item;
         data_ = std::move(data);
         memoryShare_ = memoryShare;
-        done_ = std::make_unique<TZADecodedItem>();
+        done_ = recycledItem_ ? std::move(recycledItem_) : std::make_unique<TZADecodedItem>();
+        done_->steps.clear();
+        done_->bytes.clear();
+        done_->result = false;
         done_->index = index;
         done_->compressedSize = static_cast<std::int64_t>(data_.size());
         done_->dataEnd = dataEnd;
         busy_ = true;
     }
     changed_.notify_all();
+}
+
+std::vector<unsigned char> TZAPrefetcher::DataBuffer() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::move(recycledData_);
+}
+
+void TZAPrefetcher::Recycle(std::unique_ptr<TZADecodedItem> used) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    recycledItem_ = std::move(used);
 }
 
 namespace {
@@ -264,7 +277,8 @@ void TZAPrefetcher::work() {
         }
         lock.lock();
         if (!usable) done_.reset();
-        data_.clear();
+        recycledData_ = std::move(data_);
+        recycledData_.clear();
         busy_ = false;
         changed_.notify_all();
     }

@@ -57,12 +57,11 @@ struct TZADecodedItem {
     bool result = false;         // what the decode returned after its last step
 };
 
-// Decodes the item an extraction will most likely want next on a second thread while the current
-// one is written: the batch's next item, or, for one item at a time, the item after it in the
-// directory (how an installation takes its numbered items). Everything that reads the archive or
-// raises events stays on the caller's thread: the caller reads the item's data, the worker only
-// turns it into output in memory, and the caller replays the steps. An item it did not decode,
-// or whose directory entry changed since, is decoded live as always.
+// Decodes the next item of an extraction or test batch on a second thread while the current one
+// is written. Everything that reads the archive or raises events stays on the caller's thread: the
+// caller reads the item's data, the worker only turns it into output in memory, and the caller
+// replays the steps. An item it did not decode, or whose directory entry changed since, is decoded
+// live as always.
 class TZAPrefetcher {
 public:
     // Items larger than this (either size) are decoded live: at most two items' data is held.
@@ -81,6 +80,10 @@ public:
     // Waits for the worker; the decoded item if it is index and its entry is still item, else
     // nothing (and drops what it held).
     std::unique_ptr<TZADecodedItem> Take(int index, const TDirItem& item);
+    // Buffers handed back once used, so that items in a row reuse memory instead of asking the
+    // system for fresh pages each time.
+    std::vector<unsigned char> DataBuffer();
+    void Recycle(std::unique_ptr<TZADecodedItem> used);
 
 private:
     void work();
@@ -95,6 +98,8 @@ private:
     std::vector<unsigned char> data_;
     std::uint64_t memoryShare_ = 0;
     std::unique_ptr<TZADecodedItem> done_;
+    std::unique_ptr<TZADecodedItem> recycledItem_;
+    std::vector<unsigned char> recycledData_;
     std::vector<unsigned char> spareInput_, spareOutput_;
     std::thread worker_;
 };

@@ -423,11 +423,10 @@ private:
     std::uint8_t compressionMode_ = 1;
     // Decoding buffers kept from one item to the next (see decodeStoredOrDeflated).
     std::vector<unsigned char> spareInput_, spareOutput_;
-    // The item an extraction wants next, decoded on a second thread (zadecode.h); kept while the
-    // archive is open, so one-item extractions in a row profit too.
+    // During an extraction or test batch of several items: the next one decoded on a second
+    // thread (zadecode.h), and the batch's items in order.
     std::shared_ptr<TZAPrefetcher> prefetch_;
-    bool extractBatch_ = false;
-    std::vector<int> batchOrder_;  // the tagged items of an extraction batch of several
+    std::vector<int> batchOrder_;
     int nextToExtract(int index) const;
     TZASpanningMode spanningMode_ = smNone;
     bool inMemory_ = false;

@@ -50,26 +50,25 @@ void TZABaseArchiver::ProcessTaggedFiles(TZAProcessOperation operation, const TZ
         if (dir.GetItemPtr(i)->Tag != 0) ++SelectedFileCount;
     }
     const bool extractOrTest = operation == poExtract || operation == poTest;
-    // While extracting or testing, the item wanted next is decoded on a second thread as the
+    // Extracting or testing several items: each next one is decoded on a second thread while the
     // current one is written or checked (the files, their order and the events stay the same).
+    // One item at a time gains nothing: under Wine, waking the worker for each call cost more than
+    // the decoding it took over.
     struct TBatchScope {
+        std::shared_ptr<TZAPrefetcher>& prefetch;
         std::vector<int>& order;
-        bool& extracting;
         ~TBatchScope() {
+            prefetch.reset();
             order.clear();
-            extracting = false;
         }
-    } batchScope{batchOrder_, extractBatch_};
+    } batchScope{prefetch_, batchOrder_};
     if constexpr (kDecodeAhead) {
-        if (extractOrTest && spanningMode_ == smNone && zadetail::extractionPrefetch()) {
-            extractBatch_ = true;
-            if (!prefetch_) prefetch_ = std::make_shared<TZAPrefetcher>();
-            if (SelectedFileCount >= 2) {
-                batchOrder_.reserve(static_cast<std::size_t>(SelectedFileCount));
-                for (int i = 0; i < dir.GetCount(); ++i) {
-                    if (dir.GetItemPtr(i)->Tag != 0) batchOrder_.push_back(i);
-                }
+        if (extractOrTest && SelectedFileCount >= 2 && spanningMode_ == smNone && zadetail::extractionPrefetch()) {
+            batchOrder_.reserve(static_cast<std::size_t>(SelectedFileCount));
+            for (int i = 0; i < dir.GetCount(); ++i) {
+                if (dir.GetItemPtr(i)->Tag != 0) batchOrder_.push_back(i);
             }
+            prefetch_ = std::make_shared<TZAPrefetcher>();
         }
     }
     if (extractOrTest) DoOnOverallProgress(0, operation, ppStart, Cancel);

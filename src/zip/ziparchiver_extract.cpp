@@ -251,14 +251,15 @@ void TZABaseArchiver::ExtractItem(int index, TStream* output) {
     bool ok = false;
     bool replayed = false;
     if constexpr (kDecodeAhead) {
-        if (prefetch_ && extractBatch_) {
+        if (prefetch_) {
             // The next item is decoded on the second thread while this one is written.
-            const std::unique_ptr<TZADecodedItem> decoded = prefetch_->Take(index, entry);
+            std::unique_ptr<TZADecodedItem> decoded = prefetch_->Take(index, entry);
             const int next = nextToExtract(index);
             if (next >= 0) startPrefetch(next);
             if (decoded) {
                 ok = replayDecoded(*decoded, output, entry);
                 replayed = true;
+                prefetch_->Recycle(std::move(decoded));
             }
         }
     }
@@ -271,11 +272,8 @@ void TZABaseArchiver::ExtractItem(int index, TStream* output) {
 
 #ifndef TARNWICK_ZIP_NO_DECODE_AHEAD
 int TZABaseArchiver::nextToExtract(int index) const {
-    if (!batchOrder_.empty()) {
-        const auto next = std::upper_bound(batchOrder_.begin(), batchOrder_.end(), index);
-        return next == batchOrder_.end() ? -1 : *next;
-    }
-    return index + 1 < dirManager_->CentralDir.GetCount() ? index + 1 : -1;
+    const auto next = std::upper_bound(batchOrder_.begin(), batchOrder_.end(), index);
+    return next == batchOrder_.end() ? -1 : *next;
 }
 
 void TZABaseArchiver::startPrefetch(int index) {
@@ -295,7 +293,8 @@ void TZABaseArchiver::startPrefetch(int index) {
         std::int64_t compressedSize = entry.GetCompressedSize();
         const std::int64_t limit = dirManager_->CentralDirOffset - start;
         if (compressedSize > limit) compressedSize = limit < 0 ? 0 : limit;
-        std::vector<unsigned char> data(static_cast<std::size_t>(compressedSize));
+        std::vector<unsigned char> data = prefetch_->DataBuffer();
+        data.resize(static_cast<std::size_t>(compressedSize));
         archiveStream_->SetPosition(start);
         TStream* archive = archiveStream_;
         if (readSpanning(archive, data.data(), data.size()) != data.size()) return;
