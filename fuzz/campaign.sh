@@ -5,6 +5,8 @@
 # build/fuzz-campaign/<target>/artifacts; each one becomes a fixed bug with its input committed.
 #   fuzz/campaign.sh SECONDS [TARGET...]     (default: every target of the fuzz preset)
 # Build first: bash scripts/build.sh fuzz. Runs at low priority; JOBS targets at once (default 2).
+# A unit counts as hung after 60 s of wall time: at low priority on a busy machine a fuzzer can
+# wait seconds for a core, and stopping it (SIGSTOP) for a while reads as a hang too.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 seconds=$1; shift
@@ -23,7 +25,7 @@ run_target() {
   # shellcheck disable=SC2086
   # CPU seconds, not wall seconds, are what a campaign is judged by: at low priority on a busy
   # machine a target may get a fraction of its wall time.
-  nice -n 19 /usr/bin/time -f '%U %S' -o "$work/cpu.txt" "$fuzzer" "$work/corpus" $dict -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  nice -n 19 /usr/bin/time -f '%U %S' -o "$work/cpu.txt" "$fuzzer" "$work/corpus" $dict -max_total_time="$seconds" -timeout=60 -rss_limit_mb=2048 \
     -max_len=65536 -artifact_prefix="$work/artifacts/" -print_final_stats=1 -print_coverage=0 \
     >"$work/fuzz.log" 2>&1 || true
   "$fuzzer" -merge=1 "$work/merged" "$corpus" "$work/corpus" >"$work/merge.log" 2>&1
