@@ -53,12 +53,13 @@ private:
     void deleteTemporaryItems();
     bool applyRegistry();
     void makeShortcuts();
-    void registerUninstaller();
+    bool registerUninstaller();
     void recordAnswers();
     void writeLoggedString(const std::string& key, const std::string& name, const std::string& value);
     void createLoggedShortcut(const std::string& target, const std::string& link, const std::string& description);
-    void copyLogged(const std::string& from, const std::string& to);
+    bool copyLogged(const std::string& from, const std::string& to);
     void fail(const std::string& first, bool deletingLabel);
+    void failWrite(const std::string& path, const std::string& reason);
 
     std::string dataArchive() const { return state_.temporaryFolder + "_setup_datDEC"; }
 
@@ -71,6 +72,8 @@ private:
     std::string& mainProgramPath_;
     const TPlaceholderFolders folders_;
     bool programFolderCreated_ = false;
+    std::int32_t failedItem_ = 0;            // the item whose extraction failed first
+    std::uint64_t failedItemSize_ = 0;
     std::vector<TFileRecord> fileRecords_;
     std::vector<TRegistryRecord> registryRecords_;
 };
@@ -126,7 +129,7 @@ bool TInstallation::run() {
     host_.SetProgressLabel("Setup is creating icons...");
     host_.ProcessMessages();
     makeShortcuts();
-    registerUninstaller();
+    if (!registerUninstaller()) return false;
     recordAnswers();
     host_.PhaseStarted("finish");
 
@@ -179,6 +182,11 @@ bool TInstallation::decipherData() {
     // Straight into the temporary folder: the setup folder may be read-only.
     const int result = cipher_.Decrypt_File(shipped.c_str(), dataArchive().c_str());
     host_.Log("Data file deciphered: " + shipped + " -> " + dataArchive() + " (result " + std::to_string(result) + ")");
+    // A temporary folder without room for the data: said as such, not as a damaged download.
+    if (result == TMyBlowfish::kDestinationNotWritable) {
+        failWrite(dataArchive(), writeFailureReason(state_.temporaryFolder, fileSize(shipped), 0));
+        return false;
+    }
     return true;
 }
 
@@ -189,6 +197,15 @@ bool TInstallation::decipherData() {
 bool TInstallation::extractItems() {
     const std::string problem = extractionProblem();
     if (problem.empty()) return true;
+    // An item that could not be written for lack of room is a full disk, not a damaged download.
+    if (failedItem_ != 0) {
+        const std::string reason = writeFailureReason(state_.temporaryFolder, failedItemSize_, 0);
+        if (reason.rfind("There is not enough space", 0) == 0) {
+            host_.Log("Extraction stopped: " + problem);
+            failWrite(state_.temporaryFolder + itemPath(failedItem_), reason);
+            return false;
+        }
+    }
     failDamagedData(problem);
     return false;
 }
@@ -221,6 +238,12 @@ std::string TInstallation::extractionProblem() {
             archiver_.ExtractFiles(itemName(n), 63, "");
             if (problem.empty() && !fileExists(state_.temporaryFolder + itemPath(n)))
                 problem = itemName(n) + ": not in the data archive";
+            if (!problem.empty() && failedItem_ == 0) {
+                failedItem_ = n;
+                TZAArchiveItem item;
+                if (archiver_.FindFirst(itemName(n), item, "", 63))
+                    failedItemSize_ = static_cast<std::uint64_t>(item.UncompressedSize);
+            }
             return problem.empty();
         };
         // The main program comes last, so that everything it may need is already in place.
@@ -282,12 +305,18 @@ bool TInstallation::placeFiles() {
                 const std::string item = itemPath(record.itemNumber);
                 const bool placed = lastUse[record.itemNumber] == i ? mover.Move(item, path)
                                                                      : CopyFileA(item.c_str(), path.c_str(), FALSE) != 0;
-                // Not a reason to stop, as before; but the log says which file is missing and why.
-                if (placed)
-                    host_.Log("File: " + path);
-                else
+                if (!placed) {
+                    // A product with a file missing must not be registered as installed: a full
+                    // disk or a file that cannot be made stops the run, naming the file.
+                    const DWORD error = GetLastError();
                     host_.Log(withSystemError("Failed to place item " + std::to_string(record.itemNumber) + " at " + path,
-                                              GetLastError()));
+                                              error));
+                    DeleteFileA(path.c_str()); // what a copy cut short left
+                    const std::string folder = path.substr(0, path.find_last_of('\\') + 1);
+                    failWrite(path, writeFailureReason(folder, fileSize(item), error));
+                    return false;
+                }
+                host_.Log("File: " + path);
                 if (record.itemNumber == state_.mainItemNumber) mainProgramPath_ = path;
             }
             host_.StepProgress();
@@ -318,6 +347,18 @@ void TInstallation::fail(const std::string& first, bool deletingLabel) {
     }
     deleteTemporaryItems();
     host_.ShowMessage(kNotCompleted);
+    host_.Terminate();
+}
+
+// A file setup had to write and could not: one message naming it and why, the temporary items
+// cleared, the program ended.
+void TInstallation::failWrite(const std::string& path, const std::string& reason) {
+    host_.Log("Cannot write " + path + ": " + reason);
+    SetCurrentDirectoryA(state_.setupFolder.c_str());
+    host_.SetProgressLabel("Deleting temporary files...");
+    host_.ProcessMessages();
+    deleteTemporaryItems();
+    host_.ShowMessage("Setup could not write the file '" + path + "': " + reason + ". " + kNotCompleted);
     host_.Terminate();
 }
 
@@ -374,21 +415,33 @@ void TInstallation::makeShortcuts() {
     }
 }
 
-void TInstallation::registerUninstaller() {
+bool TInstallation::registerUninstaller() {
     registry_.SetRoot(HKEY_LOCAL_MACHINE);
     const std::string entry = std::string(kUninstallKey) + "\\" + state_.productName;
     if (!registry_.OpenKey(kUninstallKey) || !registry_.CreateKey(entry) || !registry_.OpenKey(entry)) {
         host_.Log(withSystemError("Uninstall entry not written: HKEY_LOCAL_MACHINE\\" + entry,
                                   static_cast<DWORD>(registry_.LastError)));
-        return;
+        return true;
     }
     writeLoggedString(entry, "DisplayName", state_.productName);
     // Quoted: unquoted, a path with blanks lets Windows try a program at a shorter prefix of it.
     writeLoggedString(entry, "UninstallString", "\"" + state_.destinationFolder + "\\uninst.exe\" -uninstall");
     // What deployment tools and the list of installed programs run to remove it without a window.
     writeLoggedString(entry, "QuietUninstallString", "\"" + state_.destinationFolder + "\\uninst.exe\" /S");
-    copyLogged(state_.setupFolder + "\\setup.exe", state_.destinationFolder + "\\uninst.exe");
-    copyLogged(state_.setupFolder + "\\_setup.pkg", state_.destinationFolder + "\\_setup.pkg");
+    // An entry whose uninstaller is missing could never be removed: without uninst.exe and its
+    // package copy the entry goes again and the run stops, naming the file.
+    for (const char* name : {"\\setup.exe", "\\_setup.pkg"}) {
+        const std::string from = state_.setupFolder + name;
+        const std::string to = state_.destinationFolder + (name == std::string("\\setup.exe") ? "\\uninst.exe" : name);
+        if (copyLogged(from, to)) continue;
+        const DWORD error = GetLastError();
+        DeleteFileA(to.c_str());
+        if (registry_.OpenKey(kUninstallKey) && registry_.DeleteKey(state_.productName))
+            host_.Log("Registry key removed: HKEY_LOCAL_MACHINE\\" + entry);
+        failWrite(to, writeFailureReason(state_.destinationFolder, fileSize(from), error));
+        return false;
+    }
+    return true;
 }
 
 void TInstallation::writeLoggedString(const std::string& key, const std::string& name, const std::string& value) {
@@ -408,11 +461,15 @@ void TInstallation::createLoggedShortcut(const std::string& target, const std::s
         host_.Log(withSystemError("Shortcut not created: " + link, static_cast<DWORD>(result)));
 }
 
-void TInstallation::copyLogged(const std::string& from, const std::string& to) {
-    if (CopyFileA(from.c_str(), to.c_str(), FALSE))
+bool TInstallation::copyLogged(const std::string& from, const std::string& to) {
+    if (CopyFileA(from.c_str(), to.c_str(), FALSE)) {
         host_.Log("File: " + to);
-    else
-        host_.Log(withSystemError("Failed to copy " + from + " to " + to, GetLastError()));
+        return true;
+    }
+    const DWORD error = GetLastError();
+    host_.Log(withSystemError("Failed to copy " + from + " to " + to, error));
+    SetLastError(error);
+    return false;
 }
 
 void TInstallation::recordAnswers() {

@@ -3,11 +3,21 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 namespace tarnwick {
 
 // "text (error n: the system's message)".
 std::string withSystemError(const std::string& text, DWORD error);
+
+// Why a file of `needed` bytes could not be written into `folder`: "There is not enough space on
+// the disk (n bytes needed, m free)" when the error says so or the drive has less room than
+// needed; otherwise the system's text for error, or a plain "it could not be written" when there
+// is none (0).
+std::string writeFailureReason(const std::string& folder, std::uint64_t needed, DWORD error);
+
+// The size of a file, 0 when it cannot be read.
+std::uint64_t fileSize(const std::string& path);
 
 } // namespace tarnwick
