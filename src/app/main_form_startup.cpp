@@ -138,6 +138,8 @@ void TMainForm::startUp() {
 
     const std::string base = TemporaryFolder;
     TemporaryFolder.clear();
+    for (const std::string& left : sweepLeftTemporaryFolders(base))
+        SetupLog().Write("Removed a temporary folder left by an earlier run: " + left);
     std::minstd_rand random(static_cast<unsigned>(std::time(nullptr)) ^ GetTickCount());
     const std::string folder = createPrivateTemporaryFolder(base, [&] { return static_cast<int>(random() % 32768); });
     if (folder.empty()) {

@@ -31,6 +31,47 @@ std::string temporaryFolderName(std::string_view base, int n) {
     return std::string(base) + "\\TarnwickInstaller." + std::to_string(n) + "\\";
 }
 
+namespace {
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+// prefix, then decimal digits only (at least one, at most ten, no sign, no leading zero), then suffix; the number
+// at most limit. Letter case ignored, as the file system ignores it.
+bool isNumberedName(std::string_view name, std::string_view prefix, std::string_view suffix, long long limit) {
+    if (name.size() <= prefix.size() + suffix.size()) return false;
+    if (!equalsIgnoringCase(name.substr(0, prefix.size()), prefix)) return false;
+    if (!equalsIgnoringCase(name.substr(name.size() - suffix.size()), suffix)) return false;
+    const std::string_view digits = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    if (digits.size() > 10 || (digits.size() > 1 && digits[0] == '0')) return false;  // as written, no padding
+    long long value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    return value <= limit;
+}
+
+} // namespace
+
+bool isLeftTemporaryFolderName(std::string_view name) { return isNumberedName(name, "TarnwickInstaller.", "", 32767); }
+
+bool isLeftTemporaryFile(std::string_view name) {
+    return equalsIgnoringCase(name, "_setup") || equalsIgnoringCase(name, "_setupDEC") ||
+           equalsIgnoringCase(name, "_setup_datDEC");
+}
+
+// Items are numbered from 1 to a 32-bit count, a hundred to a folder.
+bool isLeftItemFolderName(std::string_view name) { return isNumberedName(name, "items", "", 2147483647 / 100); }
+
+bool isLeftItemFileName(std::string_view name) { return isNumberedName(name, "", ".twi", 2147483647); }
+
 std::string withProductName(std::string_view pattern, std::string_view product) {
     std::string text;
     size_t start = 0;

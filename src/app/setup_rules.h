@@ -26,6 +26,16 @@ std::string setupFolderOf(std::string_view programPath);
 
 std::string withoutTrailingBackslash(std::string_view path); // drops one, if there is one
 
+// What a run of setup leaves in its temporary folder when it is killed, and nothing else: a later
+// run removes these names, and only these, from folders named like temporaryFolderName's.
+// isLeftTemporaryFolderName: "TarnwickInstaller." and a number from 0 to 32767, nothing more.
+bool isLeftTemporaryFolderName(std::string_view name);
+// A file of ours directly in such a folder: "_setup", "_setupDEC" or "_setup_datDEC" (any case).
+bool isLeftTemporaryFile(std::string_view name);
+// A folder of unpacked items in it: "items" and a number; and a file in that folder: "<n>.twi".
+bool isLeftItemFolderName(std::string_view name);
+bool isLeftItemFileName(std::string_view name);
+
 // base + "\TarnwickInstaller." + n + "\".
 std::string temporaryFolderName(std::string_view base, int n);
 

@@ -114,5 +114,48 @@ TEST(SetupRules, GradientFallsInAnSThroughTheDesignedRows) {
     EXPECT_LT(fall(479), fall(240));
 }
 
+// What a killed run left is swept by a later run: only names setup itself makes, so a user's or
+// another program's files and folders next to ours are never touched.
+TEST(SetupRules, OnlyWhatSetupMakesCountsAsLeftBehind) {
+    struct Case {
+        const char* name;
+        bool folder, file, itemFolder, itemFile;
+    } cases[] = {
+        {"TarnwickInstaller.0", true, false, false, false},
+        {"TarnwickInstaller.32767", true, false, false, false},
+        {"tarnwickinstaller.123", true, false, false, false},  // the file system ignores case
+        {"TarnwickInstaller.32768", false, false, false, false}, // never drawn
+        {"TarnwickInstaller.", false, false, false, false},
+        {"TarnwickInstaller.12a", false, false, false, false},
+        {"TarnwickInstaller.-1", false, false, false, false},
+        {"TarnwickInstaller.000001", false, false, false, false},
+        {"MyTarnwickInstaller.1", false, false, false, false},
+        {"TarnwickInstaller.1.bak", false, false, false, false},
+        {"_setup", false, true, false, false},
+        {"_SETUPDEC", false, true, false, false},
+        {"_setup_datDEC", false, true, false, false},
+        {"_setup.pkg", false, false, false, false},
+        {"setup.exe", false, false, false, false},
+        {"items0", false, false, true, false},
+        {"items21474836", false, false, true, false},
+        {"items21474837", false, false, false, false},
+        {"items", false, false, false, false},
+        {"items0x", false, false, false, false},
+        {"1.twi", false, false, false, true},
+        {"2147483647.TWI", false, false, false, true},
+        {"2147483648.twi", false, false, false, false},
+        {".twi", false, false, false, false},
+        {"1.twi.txt", false, false, false, false},
+        {"notes.txt", false, false, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(isLeftTemporaryFolderName(c.name), c.folder);
+        EXPECT_EQ(isLeftTemporaryFile(c.name), c.file);
+        EXPECT_EQ(isLeftItemFolderName(c.name), c.itemFolder);
+        EXPECT_EQ(isLeftItemFileName(c.name), c.itemFile);
+    }
+}
+
 } // namespace
 } // namespace tarnwick
