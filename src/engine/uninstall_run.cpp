@@ -16,7 +16,7 @@ namespace {
 // A record cut short by the end of the package is never acted on: a truncated path could name
 // another file.
 void removeFiles(TPackageReader& package, std::int32_t count, TRunHost& host, const TPlaceholderFolders& folders,
-                 std::vector<std::string>& folderList) {
+                 std::vector<std::string>& folderList, std::vector<std::string>& inUse) {
     for (std::int32_t i = 0; i < count; ++i) {
         const TFileRecord record = package.ReadFileRecord();
         if (package.IsShort()) return;
@@ -25,10 +25,14 @@ void removeFiles(TPackageReader& package, std::int32_t count, TRunHost& host, co
             if (!path.empty() && folderExists(path)) folderList.push_back(path);
         } else if (record.type == frFile) {
             if (record.itemNumber != kUntrackedItem) {
-                if (DeleteFileA(path.c_str()))
+                if (DeleteFileA(path.c_str())) {
                     host.Log("File removed: " + path);
-                else if (GetLastError() != ERROR_FILE_NOT_FOUND)
-                    host.Log(withSystemError("File not removed: " + path, GetLastError()));
+                } else if (const DWORD error = GetLastError(); error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+                    // A running program, or a file another program holds: it stays, and the user
+                    // is told which; Windows removes it when it next starts.
+                    host.Log(withSystemError("File not removed: " + path, error));
+                    inUse.push_back(path);
+                }
             }
             host.StepProgress();
         }
@@ -139,6 +143,32 @@ void EmptyFolder(const std::string& path) {
     FindClose(search);
 }
 
+namespace {
+
+// Files that could not be removed because something holds them: removed when Windows next starts
+// (with the folders they keep, which go then if nothing else is in them), and named to the user.
+void reportFilesInUse(TRunHost& host, const std::vector<std::string>& files, const std::vector<std::string>& folders) {
+    bool scheduled = true;
+    std::string list;
+    for (const std::string& file : files) {
+        if (MoveFileExA(file.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+            host.Log("File to be removed when Windows restarts: " + file);
+        else
+            scheduled = false;
+        list += "\n" + file;
+    }
+    if (scheduled)
+        for (const std::string& folder : folders) MoveFileExA(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    host.ShowMessage(std::string(files.size() == 1 ? "This file is" : "These files are") +
+                     " in use and could not be removed:" + list + "\n" +
+                     (scheduled ? "Windows will remove " + std::string(files.size() == 1 ? "it" : "them") +
+                                      " when it restarts."
+                                : "Please close the program using " + std::string(files.size() == 1 ? "it" : "them") +
+                                      " and delete " + (files.size() == 1 ? "it" : "them") + " by hand."));
+}
+
+} // namespace
+
 void runUninstallation(TRunHost& host, const TRunState& state, TPackageReader& package, TRegistryAccess& registry) {
     std::vector<std::string> folderList;
     host.ProcessMessages();
@@ -148,11 +178,18 @@ void runUninstallation(TRunHost& host, const TRunState& state, TPackageReader& p
     host.ProcessMessages();
 
     const TPlaceholderFolders folders = placeholderFolders(state);
-    removeFiles(package, state.fileRecordCount, host, folders, folderList);
+    std::vector<std::string> inUse;
+    removeFiles(package, state.fileRecordCount, host, folders, folderList, inUse);
     // Last listed first, so nested folders listed parent first go child first.
-    for (auto it = folderList.rbegin(); it != folderList.rend(); ++it)
-        if (RemoveDirectoryA(it->c_str())) host.Log("Folder removed: " + *it);
+    std::vector<std::string> foldersLeft;
+    for (auto it = folderList.rbegin(); it != folderList.rend(); ++it) {
+        if (RemoveDirectoryA(it->c_str()))
+            host.Log("Folder removed: " + *it);
+        else
+            foldersLeft.push_back(*it);
+    }
     folderList.clear();
+    if (!inUse.empty()) reportFilesInUse(host, inUse, foldersLeft);
 
     host.FillAndResetProgress();
     host.SetProgressLabel("Setup is deleting icons...");
