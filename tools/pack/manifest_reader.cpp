@@ -11,6 +11,7 @@
 #include <toml++/toml.h>
 
 #include <algorithm>
+#include <sstream>
 #include <string_view>
 
 namespace tarnwick::pack {
@@ -120,9 +121,15 @@ public:
 
 private:
     std::string hintFor(const char* key, const toml::node& node) const {
-        if (node.is_integer() || node.is_floating_point())
-            return "write it in quotes: " + std::string(key) + " = \"" + std::to_string(node.value_or<std::int64_t>(0)) + "\"";
-        return {};
+        // A float is shown as a float: turning 1e300 into an integer is undefined, 1.5 into 1 wrong.
+        std::ostringstream number;
+        if (const auto* i = node.as_integer())
+            number << i->get();
+        else if (const auto* f = node.as_floating_point())
+            number << f->get();
+        else
+            return {};
+        return "write it in quotes: " + std::string(key) + " = \"" + number.str() + "\"";
     }
 
     const toml::table& table_;
