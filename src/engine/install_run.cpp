@@ -435,6 +435,7 @@ bool TInstallation::registerUninstaller() {
         const std::string to = state_.destinationFolder + (name == std::string("\\setup.exe") ? "\\uninst.exe" : name);
         if (copyLogged(from, to)) continue;
         const DWORD error = GetLastError();
+        if (error != ERROR_DISK_FULL && error != ERROR_HANDLE_DISK_FULL) continue; // logged, as before
         DeleteFileA(to.c_str());
         if (registry_.OpenKey(kUninstallKey) && registry_.DeleteKey(state_.productName))
             host_.Log("Registry key removed: HKEY_LOCAL_MACHINE\\" + entry);
