@@ -198,13 +198,11 @@ bool TInstallation::extractItems() {
     const std::string problem = extractionProblem();
     if (problem.empty()) return true;
     // An item that could not be written for lack of room is a full disk, not a damaged download.
-    if (failedItem_ != 0) {
-        const std::string reason = writeFailureReason(state_.temporaryFolder, failedItemSize_, 0);
-        if (reason.rfind("There is not enough space", 0) == 0) {
-            host_.Log("Extraction stopped: " + problem);
-            failWrite(state_.temporaryFolder + itemPath(failedItem_), reason);
-            return false;
-        }
+    if (failedItem_ != 0 && lacksSpace(state_.temporaryFolder, failedItemSize_)) {
+        host_.Log("Extraction stopped: " + problem);
+        failWrite(state_.temporaryFolder + itemPath(failedItem_),
+                  writeFailureReason(state_.temporaryFolder, failedItemSize_, 0));
+        return false;
     }
     failDamagedData(problem);
     return false;

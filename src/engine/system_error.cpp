@@ -12,6 +12,11 @@ std::string withSystemError(const std::string& text, DWORD error) {
     return text + " (error " + std::to_string(error) + (length > 0 ? ": " + std::string(buffer) : "") + ")";
 }
 
+bool lacksSpace(const std::string& folder, std::uint64_t needed) {
+    ULARGE_INTEGER available{};
+    return GetDiskFreeSpaceExA(folder.c_str(), &available, nullptr, nullptr) != 0 && available.QuadPart < needed;
+}
+
 std::string writeFailureReason(const std::string& folder, std::uint64_t needed, DWORD error) {
     ULARGE_INTEGER available{};
     const bool known = GetDiskFreeSpaceExA(folder.c_str(), &available, nullptr, nullptr) != 0;

@@ -72,8 +72,6 @@ public:
     TZAPrefetcher(const TZAPrefetcher&) = delete;
     TZAPrefetcher& operator=(const TZAPrefetcher&) = delete;
 
-    // Whether index is being decoded or waits to be taken.
-    bool Holds(int index) const { return heldIndex_ == index; }
     // Hands an item's data to the worker, dropping whatever it held.
     void Start(int index, const TDirItem& item, std::vector<unsigned char> data, std::int64_t dataEnd,
                std::uint64_t memoryShare);

@@ -5,14 +5,7 @@
 #   files_in_use.sh <tarnwick-pack.exe> <setup.exe> <hold_file.exe> <work folder>
 set -euo pipefail
 pack=$1 setup=$2 holder=$3 work=$4
-root=$(cd "$(dirname "$0")/../.." && pwd)
-win() { winepath -w "$1" 2>/dev/null; }
-unix() { winepath -u "$1" 2>/dev/null; }
-run() { bash "$root/cmake/wine-run.sh" "$@"; }
-fails=0
-check() {  # check DESCRIPTION COMMAND...
-  if "${@:2}"; then echo "ok: $1"; else echo "FAILED: $1"; fails=$((fails + 1)); fi
-}
+source "$(dirname "$0")/fault_checks.sh"
 
 rm -rf "$work" && mkdir -p "$work/product/data"
 for n in 1 2 3; do printf 'part %s\n' "$n" >"$work/product/data/part$n.txt"; done
@@ -32,18 +25,10 @@ key  = 'HKLM\SOFTWARE\Busy Product'
 name = "Path"
 data = '[INSTALLDIR]'
 TOML
-arch=x64
-[ "${TARNWICK_PE_KIND:-}" = PE32 ] && arch=x86
-run "$pack" build "$(win "$work/product/tarnwick.toml")" -o "$(win "$work/setup")" --arch "$arch" \
-  --stub "$(win "$setup")" >/dev/null
+pack_product "$work/product/tarnwick.toml" "$work/setup" "$pack" "$setup"
 dest='C:\Program Files\Busy Product'
 dest_unix=$(unix "$dest")
 entry='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Busy Product'
-temp_gone() {  # temp_gone LOG: the run's own temporary folder is gone
-  local folder
-  folder=$(grep -a -o 'Temporary folder: .*' "$1" | head -n 1 | sed 's/^Temporary folder: //; s/\r$//')
-  [ -n "$folder" ] && [ ! -e "$(unix "$folder")" ]
-}
 install() {  # install LOG: exit code of an unattended install (/D= takes the rest of the line)
   local code=0
   (cd "$work/setup" && run setup.exe /S "/LOG=$(win "$1")" "/D=$dest") >/dev/null 2>&1 || code=$?
@@ -68,7 +53,7 @@ release
 check "installing over a held file: exit code 3 (was $code)" test "$code" = 3
 check "installing over a held file: the message names it" \
   grep -a -q -F "The file '$dest\\data\\part1.txt' is unaccessible and can't be removed" "$work/held.log"
-check "installing over a held file: its temporary folder is gone" temp_gone "$work/held.log"
+check "installing over a held file: its temporary folder is gone" temp_folder_gone "$work/held.log"
 registered() { wine reg query "$entry" >/dev/null 2>&1; }
 check "installing over a held file: the product stays registered" registered
 grep -a -E "Cannot replace|Message|Exit code" "$work/held.log" | sed 's/^/  | /'
@@ -94,4 +79,4 @@ grep -a -E "not removed|restarts|Message|Exit code" "$work/uninstall.log" | sed 
 release
 rm -rf "$dest_unix"
 
-[ "$fails" = 0 ] || { echo "$fails check(s) failed"; exit 1; }
+finish

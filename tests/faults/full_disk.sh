@@ -8,13 +8,7 @@
 # Needs root for the mount; reports itself skipped (exit 77) where mounting is refused.
 set -euo pipefail
 pack=$1 setup=$2 work=$3
-root=$(cd "$(dirname "$0")/../.." && pwd)
-win() { winepath -w "$1" 2>/dev/null; }
-run() { bash "$root/cmake/wine-run.sh" "$@"; }
-fails=0
-check() {  # check DESCRIPTION COMMAND...
-  if "${@:2}"; then echo "ok: $1"; else echo "FAILED: $1"; fails=$((fails + 1)); fi
-}
+source "$(dirname "$0")/fault_checks.sh"
 
 rm -rf "$work" && mkdir -p "$work/product/data" "$work/small"
 small="$work/small"
@@ -46,18 +40,9 @@ destination = '[PROGRAMFILES]\Disk Filler'
 source = "data"
 to     = '[INSTALLDIR]\data'
 TOML
-arch=x64
-[ "${TARNWICK_PE_KIND:-}" = PE32 ] && arch=x86
-run "$pack" build "$(win "$work/product/tarnwick.toml")" -o "$(win "$work/setup")" --arch "$arch" \
-  --stub "$(win "$setup")" >/dev/null
+pack_product "$work/product/tarnwick.toml" "$work/setup" "$pack" "$setup"
 uninstall_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Disk Filler'
 no_uninstall_entry() { ! wine reg query "$uninstall_key" >/dev/null 2>&1; }
-# The run's own temporary folder, as its log names it (other tests may have theirs meanwhile).
-no_temp_folder() {  # no_temp_folder LOG
-  local folder
-  folder=$(grep -a -o 'Temporary folder: .*' "$1" | head -n 1 | sed 's/^Temporary folder: //; s/\r$//')
-  [ -n "$folder" ] && [ ! -e "$(winepath -u "$folder" 2>/dev/null)" ]
-}
 install() {  # install DESTINATION LOG: exit code of an unattended install
   local code=0
   # /D= takes the rest of the command line, so it comes last.
@@ -72,7 +57,7 @@ log_names_full_disk() {  # log_names_full_disk LOG: a line naming a file and the
 code=$(install 'F:\Disk Filler' "$work/dest.log")
 check "destination full: exit code 3 (was $code)" test "$code" = 3
 check "destination full: the log names the file and the full disk" log_names_full_disk "$work/dest.log"
-check "destination full: no temporary folder left" no_temp_folder "$work/dest.log"
+check "destination full: no temporary folder left" temp_folder_gone "$work/dest.log"
 check "destination full: no uninstall entry" no_uninstall_entry
 sed 's/^/  | /' "$work/dest.log" | grep -a -E "Cannot write|Exit code"
 
@@ -83,7 +68,7 @@ wine reg add "$temp_key" /v "Common Templates" /d 'F:\Temp' /f >/dev/null 2>&1
 code=$(install 'C:\Disk Filler' "$work/temp.log")
 check "temporary folder full: exit code 3 (was $code)" test "$code" = 3
 check "temporary folder full: the log names the file and the full disk" log_names_full_disk "$work/temp.log"
-check "temporary folder full: no temporary folder left" no_temp_folder "$work/temp.log"
+check "temporary folder full: no temporary folder left" temp_folder_gone "$work/temp.log"
 check "temporary folder full: no uninstall entry" no_uninstall_entry
 sed 's/^/  | /' "$work/temp.log" | grep -a -E "Cannot write|Exit code"
 wine reg add "$temp_key" /v "Common Templates" /d "$saved_temp" /f >/dev/null 2>&1
@@ -95,7 +80,7 @@ wine reg add "$temp_key" /v "Common Templates" /d 'F:\Temp' /f >/dev/null 2>&1
 code=$(install 'C:\Disk Filler' "$work/items.log")
 check "items on a full temporary drive: exit code 3 (was $code)" test "$code" = 3
 check "items on a full temporary drive: the log names the item and the full disk" log_names_full_disk "$work/items.log"
-check "items on a full temporary drive: no temporary folder left" no_temp_folder "$work/items.log"
+check "items on a full temporary drive: no temporary folder left" temp_folder_gone "$work/items.log"
 check "items on a full temporary drive: no uninstall entry" no_uninstall_entry
 sed 's/^/  | /' "$work/items.log" | grep -a -E "Cannot write|Exit code"
 wine reg add "$temp_key" /v "Common Templates" /d "$saved_temp" /f >/dev/null 2>&1
@@ -108,7 +93,7 @@ check "no room for the uninstaller: exit code 3 (was $code)" test "$code" = 3
 check "no room for the uninstaller: the log names uninst.exe and the full disk" \
   grep -a -i -E "Cannot write F:.*uninst.exe: There is not enough space" "$work/uninst.log"
 check "no room for the uninstaller: no uninstall entry" no_uninstall_entry
-check "no room for the uninstaller: no temporary folder left" no_temp_folder "$work/uninst.log"
+check "no room for the uninstaller: no temporary folder left" temp_folder_gone "$work/uninst.log"
 sed 's/^/  | /' "$work/uninst.log" | grep -a -E "Cannot write|removed|Exit code"
 rm -rf "${small:?}"/*
 
@@ -117,7 +102,7 @@ mount -o remount,size=16m "$small"
 code=$(install 'F:\Disk Filler' "$work/again.log")
 check "after freeing space: exit code 0 (was $code)" test "$code" = 0
 check "after freeing space: every file in place" diff -r "$work/product/data" "$small/Disk Filler/data"
-check "after freeing space: no temporary folder left" no_temp_folder "$work/again.log"
+check "after freeing space: no temporary folder left" temp_folder_gone "$work/again.log"
 code=0
 run "$small/Disk Filler/uninst.exe" /S "/LOG=$(win "$work/uninstall.log")" >/dev/null 2>&1 || code=$?
 # The uninstaller removes itself from a copy once it has ended; give that copy a moment.
@@ -126,4 +111,4 @@ check "uninstall: exit code 0 (was $code)" test "$code" = 0
 check "uninstall: the product folder is gone" test ! -e "$small/Disk Filler"
 check "uninstall: no uninstall entry" no_uninstall_entry
 
-[ "$fails" = 0 ] || { echo "$fails check(s) failed"; exit 1; }
+finish

@@ -9,14 +9,7 @@
 #   hostile_archives.sh <tarnwick-pack.exe> <setup.exe> <encipher_file.exe> <work folder>
 set -euo pipefail
 pack=$1 setup=$2 encipher=$3 work=$4
-root=$(cd "$(dirname "$0")/../.." && pwd)
-win() { winepath -w "$1" 2>/dev/null; }
-unix() { winepath -u "$1" 2>/dev/null; }
-run() { bash "$root/cmake/wine-run.sh" "$@"; }
-fails=0
-check() {  # check DESCRIPTION COMMAND...
-  if "${@:2}"; then echo "ok: $1"; else echo "FAILED: $1"; fails=$((fails + 1)); fi
-}
+source "$(dirname "$0")/fault_checks.sh"
 
 rm -rf "$work" && mkdir -p "$work/product/data" "$work/zips"
 printf 'the one file\n' >"$work/product/data/one.txt"
@@ -31,10 +24,7 @@ destination = '[PROGRAMFILES]\Hostile Product'
 source = "data"
 to     = '[INSTALLDIR]'
 TOML
-arch=x64
-[ "${TARNWICK_PE_KIND:-}" = PE32 ] && arch=x86
-run "$pack" build "$(win "$work/product/tarnwick.toml")" -o "$(win "$work/setup")" --arch "$arch" \
-  --stub "$(win "$setup")" >/dev/null
+pack_product "$work/product/tarnwick.toml" "$work/setup" "$pack" "$setup"
 
 # The table: each archive names its item 1.twi one hostile way.
 python3 - "$work/zips" <<'PY'
@@ -114,11 +104,10 @@ for zip in overlapping huge-declared too-many-entries deep long-name; do
   check "$zip: the log says: ${expected[$zip]}" grep -a -q -F "${expected[$zip]}" "$log"
   check "$zip: nothing placed at the destination" test ! -e "$(unix "$dest")"
   check "$zip: no uninstall entry" no_entry
-  folder_left=$(grep -a -o 'Temporary folder: .*' "$log" | head -n 1 | sed 's/^Temporary folder: //; s/\r$//')
-  check "$zip: its temporary folder is gone" test -n "$folder_left" -a ! -e "$(unix "$folder_left")"
+  check "$zip: its temporary folder is gone" temp_folder_gone "$log"
   check "$zip: at most 4 MiB more in use while it ran ($(((peak - before) / 1024)) KiB)" \
     test $((peak - before)) -le $((4 << 20))
   grep -a "Damaged data file" "$log" | cut -c1-240 | sed 's/^/  | /'
 done
 
-[ "$fails" = 0 ] || { echo "$fails check(s) failed"; exit 1; }
+finish

@@ -8,13 +8,7 @@
 #   killed_setup.sh <tarnwick-pack.exe> <setup.exe> <work folder>
 set -euo pipefail
 pack=$1 setup=$2 work=$3
-root=$(cd "$(dirname "$0")/../.." && pwd)
-win() { winepath -w "$1" 2>/dev/null; }
-unix() { winepath -u "$1" 2>/dev/null; }
-fails=0
-check() {  # check DESCRIPTION COMMAND...
-  if "${@:2}"; then echo "ok: $1"; else echo "FAILED: $1"; fails=$((fails + 1)); fi
-}
+source "$(dirname "$0")/fault_checks.sh"
 
 rm -rf "$work" && mkdir -p "$work/product/files"
 # 400 files of 64 KiB of random bytes and 1,500 registry values: each phase lasts long enough to
@@ -47,14 +41,10 @@ name = "Value%d"
 data = "%d"
 ''' % (i // 100, i, i))
 PY
-arch=x64
-[ "${TARNWICK_PE_KIND:-}" = PE32 ] && arch=x86
-bash "$root/cmake/wine-run.sh" "$pack" build "$(win "$work/product/tarnwick.toml")" -o "$(win "$work/setup")" \
-  --arch "$arch" --stub "$(win "$setup")" >/dev/null
+pack_product "$work/product/tarnwick.toml" "$work/setup" "$pack" "$setup"
 
 dest='C:\Program Files\Killed Product'
 dest_unix=$(unix "$dest")
-temp_of() { grep -a -o 'Temporary folder: .*' "$1" | head -n 1 | sed 's/^Temporary folder: //; s/\r$//'; }
 settle() { touch -d '1 hour ago' "$1"; }  # older than the ten minutes a starting setup is given
 # The package names values only; their keys are not its records, so only the values must go.
 product_values_gone() { ! wine reg query 'HKLM\SOFTWARE\Killed Product' /s 2>/dev/null | grep -a -q 'Value[0-9]'; }
@@ -88,7 +78,7 @@ for phase in extract copy registry; do
   kill -9 "$pid"
   wait "$pid" 2>/dev/null || true
   check "killed during $phase: it did not finish" bash -c "! grep -a -q 'Exit code' '$log'"
-  left=$(unix "$(temp_of "$log")")
+  left=$(unix "$(temp_folder_of "$log")")
   check "killed during $phase: its temporary folder is left" test -d "$left"
   settle "$left"
   again="$work/after-$phase.log"
@@ -97,11 +87,11 @@ for phase in extract copy registry; do
   check "after the kill during $phase: every file in place" diff -r "$work/product/files" "$dest_unix" -x uninst.exe -x _setup.pkg
   check "after the kill during $phase: the killed run's temporary folder is gone" test ! -e "$left"
   check "after the kill during $phase: the log says so" grep -a -q "Removed a temporary folder left by an earlier run" "$again"
-  check "after the kill during $phase: the new run's own temporary folder is gone" test ! -e "$(unix "$(temp_of "$again")")"
+  check "after the kill during $phase: the new run's own temporary folder is gone" temp_folder_gone "$again"
 done
 
 # A folder named like ours that also holds a user's file, and one a running setup holds.
-base=$(dirname "$(unix "$(temp_of "$work/after-registry.log")")")
+base=$(dirname "$(unix "$(temp_folder_of "$work/after-registry.log")")")
 mkdir -p "$base/TarnwickInstaller.7/items0"
 printf 'package' >"$base/TarnwickInstaller.7/_setupDEC"
 printf 'item' >"$base/TarnwickInstaller.7/items0/1.twi"
@@ -110,7 +100,7 @@ settle "$base/TarnwickInstaller.7"
 wizard_log="$work/wizard.log"
 wizard=$(start_setup "$wizard_log")
 check "a wizard started and made its temporary folder" wait_for_line "$wizard_log" "Temporary folder:"
-held=$(unix "$(temp_of "$wizard_log")")
+held=$(unix "$(temp_folder_of "$wizard_log")")
 sleep 1
 # As if it were unpacking: files of ours that must stay while it runs.
 mkdir -p "$held/items0"
@@ -134,4 +124,4 @@ kill -9 "$wizard" 2>/dev/null || true
 wait "$wizard" 2>/dev/null || true
 rm -rf "$base/TarnwickInstaller.7" "$held"
 
-[ "$fails" = 0 ] || { echo "$fails check(s) failed"; exit 1; }
+finish
