@@ -28,21 +28,42 @@ bool sameChar(char a, char b, bool ignoreCase) {
     return answer > 0;
 }
 
-bool matchFrom(const std::string& name, std::size_t n, const std::string& pattern, std::size_t p, bool ignoreCase) {
+// Does the piece of pattern between two stars match the name at pos? '?' takes any character.
+bool pieceMatchesAt(std::string_view name, std::size_t pos, std::string_view piece, bool ignoreCase) {
+    if (pos + piece.size() > name.size()) return false;
+    for (std::size_t k = 0; k < piece.size(); ++k) {
+        if (piece[k] != '?' && !sameChar(name[pos + k], piece[k], ignoreCase)) return false;
+    }
+    return true;
+}
+
+// A star takes any run of characters, but it must leave at least one character for what follows
+// it; only a star that ends the pattern may take the rest of the name, and a star reached at the
+// end of the name fails unless it ends the pattern ("abc*" matches "abc", "abc**" does not).
+// The pieces between stars are matched at the earliest place they fit: a later place leaves less
+// of the name for the rest, so the earliest place succeeds whenever any place does. This keeps the
+// time in proportion to name and pattern lengths; trying every skip of every star, as a plain
+// recursive match does, grows exponentially with the number of stars in a hostile name.
+bool matchPattern(std::string_view name, std::string_view pattern, bool ignoreCase) {
+    std::size_t star = pattern.find('*');
+    if (star == std::string_view::npos) return name.size() == pattern.size() && pieceMatchesAt(name, 0, pattern, ignoreCase);
+    if (!pieceMatchesAt(name, 0, pattern.substr(0, star), ignoreCase)) return false;
+    std::size_t n = star;
     for (;;) {
-        if (pattern.size() - p == 1 && pattern[p] == '*') return true;
-        if (n >= name.size()) return p >= pattern.size();
-        if (p >= pattern.size()) return false;
-        if (pattern[p] == '*') {
-            // Shortest skip first; the empty rest of the name is not tried.
-            for (std::size_t i = n; i < name.size(); ++i) {
-                if (matchFrom(name, i, pattern, p + 1, ignoreCase)) return true;
-            }
-            return false;
+        if (star == pattern.size() - 1) return true;
+        if (n >= name.size()) return false;
+        const std::size_t next = pattern.find('*', star + 1);
+        if (next == std::string_view::npos) {
+            // The last piece ends the name.
+            const std::string_view piece = pattern.substr(star + 1);
+            return name.size() - n >= piece.size() && pieceMatchesAt(name, name.size() - piece.size(), piece, ignoreCase);
         }
-        if (pattern[p] != '?' && !sameChar(name[n], pattern[p], ignoreCase)) return false;
-        ++n;
-        ++p;
+        const std::string_view piece = pattern.substr(star + 1, next - star - 1);
+        std::size_t at = n;
+        while (at < name.size() && !pieceMatchesAt(name, at, piece, ignoreCase)) ++at;
+        if (at >= name.size()) return false;
+        n = at + piece.size();
+        star = next;
     }
 }
 
@@ -58,7 +79,7 @@ unsigned char asciiUpper(unsigned char c) { return (c >= 'a' && c <= 'z') ? stat
 
 bool IsStrMatchPattern(const std::string& name, const std::string& pattern, bool ignoreCase) {
     if (pattern == "*.*") return true;
-    return matchFrom(name, 0, pattern, 0, ignoreCase);
+    return matchPattern(name, pattern, ignoreCase);
 }
 
 bool IsInternalFileMatchMask(const std::string& name, const std::string& mask) {

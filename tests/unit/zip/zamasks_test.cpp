@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "zip/zamasks.h"
 #include "zip/zastrfunc.h"
 #include "zip_fixture.h"
@@ -24,6 +27,58 @@ TEST(StrMatchPattern, Table) {
     for (const Case& c : cases) {
         EXPECT_EQ(IsStrMatchPattern(c.name, c.pattern, c.ignoreCase), c.expected) << c.name << " vs " << c.pattern;
     }
+}
+
+// The plain definition of a match: every skip of every star tried in turn. Exponential in the
+// number of stars, so only for short strings.
+bool referenceMatch(const std::string& name, std::size_t n, const std::string& pattern, std::size_t p) {
+    if (pattern.size() - p == 1 && pattern[p] == '*') return true;
+    if (n >= name.size()) return p >= pattern.size();
+    if (p >= pattern.size()) return false;
+    if (pattern[p] == '*') {
+        for (std::size_t i = n; i < name.size(); ++i)
+            if (referenceMatch(name, i, pattern, p + 1)) return true;
+        return false;
+    }
+    if (pattern[p] != '?' && pattern[p] != name[n]) return false;
+    return referenceMatch(name, n + 1, pattern, p + 1);
+}
+
+// Every string of up to five characters from a small alphabet, with and without wildcards.
+std::vector<std::string> allStrings(const std::string& alphabet, std::size_t maxLength) {
+    std::vector<std::string> out{""};
+    for (std::size_t begin = 0, length = 1; length <= maxLength; ++length) {
+        const std::size_t end = out.size();
+        for (std::size_t i = begin; i < end; ++i)
+            for (char c : alphabet) out.push_back(out[i] + c);
+        begin = end;
+    }
+    return out;
+}
+
+TEST(StrMatchPattern, AgreesWithTryingEverySkip) {
+    const std::vector<std::string> names = allStrings("ab", 5);
+    int disagreements = 0;
+    for (const std::string& pattern : allStrings("ab*?", 5)) {
+        if (pattern == "*.*") continue;
+        for (const std::string& name : names) {
+            const bool expected = referenceMatch(name, 0, pattern, 0);
+            if (IsStrMatchPattern(name, pattern, false) != expected && ++disagreements <= 10)
+                ADD_FAILURE() << "'" << name << "' vs '" << pattern << "': expected " << expected;
+        }
+    }
+    EXPECT_EQ(disagreements, 0);
+}
+
+TEST(StrMatchPattern, ManyStarsInAHostileNameDoNotBacktrackForEver) {
+    // An item name used as a mask (renaming, replacing an item): forty stars between letters that
+    // never complete a match would take 2^40 steps to reject by trying every skip.
+    std::string pattern, name(400, 'a');
+    for (int i = 0; i < 40; ++i) pattern += "a*";
+    pattern += "b";
+    EXPECT_FALSE(IsStrMatchPattern(name, pattern, true));
+    EXPECT_TRUE(IsStrMatchPattern(name + "b", pattern, true));
+    EXPECT_FALSE(IsInternalFileMatchMask(name, pattern));
 }
 
 TEST(InternalFileMatchMask, Table) {
