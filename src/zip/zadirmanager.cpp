@@ -10,6 +10,7 @@
 
 #include "core/byte_order.h"
 #include "zip/os/os.h"
+#include "zip/zamasks.h"
 #include "zip/zastrfunc.h"
 #include "zip/zadirmanager.h"
 #include "zip/ziparchiver.h"
@@ -32,6 +33,17 @@ std::uint32_t TDirItem::GetDiskNumberStart() const {
 }
 
 // ---- TZADirArray ----------------------------------------------------------------------------
+namespace {
+
+bool sortKeyOf(const std::string& name, std::vector<std::string>& keys) {
+    keys.emplace_back();
+    return zaos::caselessSortKey(name.data(), name.size(), keys.back());
+}
+
+} // namespace
+
+TZADirArray::TZADirArray() : sortKeys_(sortKeyOf), plainKeys_(PlainMaskKeysOfItem) {}
+
 TZADirArray::~TZADirArray() {
     Clear();
     for (TDirItem& item : items_) releaseItem(item);
@@ -45,7 +57,10 @@ void TZADirArray::releaseItem(TDirItem& item) {
 }
 
 void TZADirArray::SetCount(int count) {
-    if (count < count_) dropIndex();
+    if (count < count_) {
+        dropIndexes();
+        tagged_.erase(std::lower_bound(tagged_.begin(), tagged_.end(), count), tagged_.end());
+    }
     for (int i = count_; i < count; ++i) noteChanged(i);
     if (count > allocated_) {
         step_ = std::min(step_ * 2, maxStep_);
@@ -57,6 +72,9 @@ void TZADirArray::SetCount(int count) {
         items_.shrink_to_fit();
         allocated_ = 0;
     }
+    // Slots come back as they were left when the array shrank, tags and all.
+    for (int i = count_; i < count; ++i)
+        if (items_[static_cast<std::size_t>(i)].Tag != 0) tagged_.push_back(i);
     count_ = count;
 }
 
@@ -81,25 +99,33 @@ void TZADirArray::SetItem(int index, const TDirItem& item) {
     noteChanged(index);
     TDirItem& slot = items_[static_cast<std::size_t>(index)];
     if (&slot == &item) return;
+    const std::uint8_t tag = slot.Tag;
     slot.ExtraFields.clear();
     slot = item;  // the vector copy gives the stored item its own extra blocks
     // The stream stays with the item it came from.
     slot.OwnsDataStream = false;
+    const std::uint8_t newTag = slot.Tag;
+    slot.Tag = tag;
+    SetTag(index, newTag);
 }
 
 void TZADirArray::DeleteItem(int index) {
     if (index < 0 || index >= count_) throw EZAException(TZANativeError::RemoveItemIndex, nullptr);
-    dropIndex();
+    dropIndexes();
     releaseItem(items_[static_cast<std::size_t>(index)]);
     std::move(items_.begin() + index + 1, items_.begin() + count_, items_.begin() + index);
     items_[static_cast<std::size_t>(count_ - 1)] = TDirItem{};
     --count_;
+    auto at = std::lower_bound(tagged_.begin(), tagged_.end(), index);
+    if (at != tagged_.end() && *at == index) at = tagged_.erase(at);
+    for (; at != tagged_.end(); ++at) --*at;
 }
 
 void TZADirArray::Clear() {
-    dropIndex();
+    dropIndexes();
     for (int i = 0; i < count_; ++i) items_[static_cast<std::size_t>(i)].ExtraFields.clear();
     count_ = 0;
+    tagged_.clear();
 }
 
 void TZADirArray::Assign(const TZADirArray* other) {
@@ -109,19 +135,66 @@ void TZADirArray::Assign(const TZADirArray* other) {
 }
 
 void TZADirArray::ClearTags() {
-    for (int i = 0; i < count_; ++i) items_[static_cast<std::size_t>(i)].Tag = 0;
+    if (zadetail::directoryIndexes()) {
+        for (const int i : tagged_) items_[static_cast<std::size_t>(i)].Tag = 0;
+    } else {
+        for (int i = 0; i < count_; ++i) items_[static_cast<std::size_t>(i)].Tag = 0;
+    }
+    tagged_.clear();
+}
+
+void TZADirArray::SetTag(int index, std::uint8_t tag) {
+    if (index < 0 || index >= count_) throw EZAException(TZANativeError::ItemPointerIndex, nullptr);
+    std::uint8_t& slot = items_[static_cast<std::size_t>(index)].Tag;
+    if ((slot != 0) != (tag != 0)) {
+        if (tag != 0 && (tagged_.empty() || tagged_.back() < index)) {
+            tagged_.push_back(index);  // tagging in rising order, as searches do
+        } else {
+            const auto at = std::lower_bound(tagged_.begin(), tagged_.end(), index);
+            if (tag != 0) {
+                tagged_.insert(at, index);
+            } else {
+                tagged_.erase(at);
+            }
+        }
+    }
+    slot = tag;
+}
+
+int TZADirArray::TaggedCount() const {
+    if (zadetail::directoryIndexes()) return static_cast<int>(tagged_.size());
+    int count = 0;
+    for (int i = 0; i < count_; ++i)
+        if (items_[static_cast<std::size_t>(i)].Tag != 0) ++count;
+    return count;
+}
+
+int TZADirArray::NextTagged(int from) const {
+    if (zadetail::directoryIndexes()) {
+        const auto at = std::lower_bound(tagged_.begin(), tagged_.end(), from);
+        return at == tagged_.end() ? -1 : *at;
+    }
+    for (int i = std::max(from, 0); i < count_; ++i)
+        if (items_[static_cast<std::size_t>(i)].Tag != 0) return i;
+    return -1;
 }
 
 bool TZADirArray::FileExists(const std::string& name, int& index) const {
-    refreshIndex();
     int found = -1;
+    if (!zadetail::directoryIndexes()) {
+        for (int i = 0; i < count_ && found < 0; ++i)
+            if (ZASameText(nameAt(i), name)) found = i;
+        if (found < 0) return false;
+        index = found;
+        return true;
+    }
+    sortKeys_.Refresh(count_, [this](int i) -> const std::string& { return nameAt(i); });
     std::string key;
     if (zaos::caselessSortKey(name.data(), name.size(), key)) {
-        const auto bucket = byKey_.find(key);
-        if (bucket != byKey_.end()) {
-            for (const int i : bucket->second) {
+        if (const std::vector<int>* bucket = sortKeys_.Find(key)) {
+            for (const int i : *bucket) {
                 // Equal keys mean equal names; the check only guards the index itself.
-                if (ZASameText(items_[static_cast<std::size_t>(i)].FileName, name)) {
+                if (ZASameText(nameAt(i), name)) {
                     found = i;
                     break;
                 }
@@ -130,11 +203,11 @@ bool TZADirArray::FileExists(const std::string& name, int& index) const {
     } else {
         // No key for the name looked for: compare it with every name, as the locale would.
         for (int i = 0; i < count_ && found < 0; ++i)
-            if (ZASameText(items_[static_cast<std::size_t>(i)].FileName, name)) found = i;
+            if (ZASameText(nameAt(i), name)) found = i;
     }
-    for (const int i : keyless_) {
+    for (const int i : sortKeys_.Keyless()) {
         if (found >= 0 && i > found) break;
-        if (ZASameText(items_[static_cast<std::size_t>(i)].FileName, name)) {
+        if (ZASameText(nameAt(i), name)) {
             found = i;
             break;
         }
@@ -144,69 +217,19 @@ bool TZADirArray::FileExists(const std::string& name, int& index) const {
     return true;
 }
 
+const std::vector<int>* TZADirArray::ItemsWithPlainKey(const std::string& key) const {
+    plainKeys_.Refresh(count_, [this](int i) -> const std::string& { return nameAt(i); });
+    return plainKeys_.Find(key);
+}
+
 void TZADirArray::noteChanged(int index) const {
-    if (!indexed_) return;
-    const auto i = static_cast<std::size_t>(index);
-    if (i >= slots_.size()) slots_.resize(i + 1);
-    if (slots_[i].pending) return;
-    slots_[i].pending = true;
-    changed_.push_back(index);
+    sortKeys_.NoteChanged(index);
+    plainKeys_.NoteChanged(index);
 }
 
-void TZADirArray::refreshIndex() const {
-    if (!indexed_) {
-        byKey_.clear();
-        keyless_.clear();
-        changed_.clear();
-        slots_.assign(static_cast<std::size_t>(count_), TNameSlot{});
-        byKey_.reserve(static_cast<std::size_t>(count_));
-        for (int i = 0; i < count_; ++i) fileSlot(i);
-        indexed_ = true;
-        return;
-    }
-    for (const int i : changed_) {
-        slots_[static_cast<std::size_t>(i)].pending = false;
-        unfileSlot(i);
-        if (i < count_) fileSlot(i);
-    }
-    changed_.clear();
-}
-
-namespace {
-void insertRising(std::vector<int>& list, int value) {
-    list.insert(std::lower_bound(list.begin(), list.end(), value), value);
-}
-void eraseValue(std::vector<int>& list, int value) {
-    const auto at = std::lower_bound(list.begin(), list.end(), value);
-    if (at != list.end() && *at == value) list.erase(at);
-}
-} // namespace
-
-void TZADirArray::fileSlot(int index) const {
-    TNameSlot& slot = slots_[static_cast<std::size_t>(index)];
-    const std::string& name = items_[static_cast<std::size_t>(index)].FileName;
-    slot.filed = true;
-    slot.keyless = !zaos::caselessSortKey(name.data(), name.size(), slot.key);
-    if (slot.keyless) {
-        slot.key.clear();
-        insertRising(keyless_, index);
-    } else {
-        insertRising(byKey_[slot.key], index);
-    }
-}
-
-void TZADirArray::unfileSlot(int index) const {
-    TNameSlot& slot = slots_[static_cast<std::size_t>(index)];
-    if (!slot.filed) return;
-    slot.filed = false;
-    if (slot.keyless) {
-        eraseValue(keyless_, index);
-        return;
-    }
-    const auto bucket = byKey_.find(slot.key);
-    if (bucket == byKey_.end()) return;
-    eraseValue(bucket->second, index);
-    if (bucket->second.empty()) byKey_.erase(bucket);
+void TZADirArray::dropIndexes() const {
+    sortKeys_.Drop();
+    plainKeys_.Drop();
 }
 
 // ---- TZAVolumeNumberInfo ---------------------------------------------------------------------

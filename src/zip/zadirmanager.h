@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "core/component.h"
+#include "zip/zanameindex.h"
 #include "zip/zarecords.h"
 #include "zip/zastream.h"
 #include "zip/ziparchiver.h"
@@ -37,7 +37,7 @@ struct TDirItem : TZAZipCentralDir {
     TStream* DataStream = nullptr;
     bool OwnsDataStream = false;
     std::int64_t DataStreamPosition = 0;
-    std::uint8_t Tag = 0;  // selected by the running batch
+    std::uint8_t Tag = 0;  // selected by the running batch; set through TZADirArray::SetTag
     std::string SourceFileName;
     std::uint8_t CompressionLevel = 0;
     std::uint8_t Operation = 0;  // TZAProcessOperation of the running batch
@@ -53,7 +53,7 @@ using PDirItem = TDirItem*;
 
 class TZADirArray : public TObject {
 public:
-    TZADirArray() = default;
+    TZADirArray();
     ~TZADirArray() override;
     int GetCount() const { return count_; }
     void SetCount(int count);
@@ -65,33 +65,33 @@ public:
     void DeleteItem(int index);
     void Clear();
     void Assign(const TZADirArray* other);
+    // Tags are set through SetTag, never through an item pointer: the array keeps the tagged items
+    // in a list, so that clearing the tags and finding the tagged items cost as many steps as
+    // there are tagged items, not as there are items.
     void ClearTags();
+    void SetTag(int index, std::uint8_t tag);
+    int TaggedCount() const;
+    // The first tagged item at or after from, or -1.
+    int NextTagged(int from) const;
     // The first item whose name is the given one, ignoring case in the locale's order
     // (ZASameText). Looked up in an index on the names, so a search costs the same at any count.
     bool FileExists(const std::string& name, int& index) const;
+    // The items a plain mask with this key (PlainMaskKey) may match, by their whole name or by
+    // its last part, in rising order; nullptr for none.
+    const std::vector<int>* ItemsWithPlainKey(const std::string& key) const;
 
 private:
     void releaseItem(TDirItem& item);
-    // The name index. Every item reached for writing (GetItemPtr, SetItem, new slots) is noted and
-    // filed again under its current name at the next look-up; removing items or shrinking the
-    // array drops the index, and the next look-up builds it anew. So a name is changed through a
+    // The name indexes. Every item reached for writing (GetItemPtr, SetItem, new slots) is noted
+    // and filed again under its current name at the next look-up; removing items or shrinking the
+    // array drops them, and the next look-up builds them anew. So a name is changed through a
     // pointer taken after the last look-up, never through one kept from before it.
     void noteChanged(int index) const;
-    void dropIndex() const { indexed_ = false; }
-    void refreshIndex() const;
-    void fileSlot(int index) const;
-    void unfileSlot(int index) const;
-    struct TNameSlot {
-        bool filed = false;
-        bool keyless = false;
-        bool pending = false;  // in changed_
-        std::string key;
-    };
-    mutable bool indexed_ = false;
-    mutable std::unordered_map<std::string, std::vector<int>> byKey_;  // slots in rising order
-    mutable std::vector<int> keyless_;  // slots whose names the locale gives no key, rising
-    mutable std::vector<TNameSlot> slots_;
-    mutable std::vector<int> changed_;
+    void dropIndexes() const;
+    const std::string& nameAt(int index) const { return items_[static_cast<std::size_t>(index)].FileName; }
+    mutable TZANameIndex sortKeys_;  // the locale's caseless sort key of the whole name
+    mutable TZANameIndex plainKeys_;  // PlainMaskKeysOfItem
+    std::vector<int> tagged_;  // the items below count_ whose Tag is not 0, rising
     std::vector<TDirItem> items_;
     int step_ = 500;
     int maxStep_ = 10000;

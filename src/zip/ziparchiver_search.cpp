@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "zip/zamasks.h"
+#include "zip/zanameindex.h"
 #include "zip/zastrfunc.h"
 #include "zip/ziparchiver_shared.h"
 
@@ -82,18 +83,33 @@ bool TZABaseArchiver::searchFrom(TZAArchiveItem& item) {
         std::replace(mask.begin(), mask.end(), '/', '\\');
         maskFolder = ZAAnsiLowerCase(folderPart(mask));
     }
-    for (int i = std::max(rec.Index, 0); i < dir.GetCount(); ++i) {
+    const auto found = [&](int i) {
         const TDirItem& entry = *dir.GetItemPtr(i);
         if (!Options.Recurse) {
             std::string name(withoutTrailingSeparator(entry.FileName));
             std::replace(name.begin(), name.end(), '/', '\\');
-            if (ZAAnsiLowerCase(folderPart(name)) != maskFolder) continue;
+            if (ZAAnsiLowerCase(folderPart(name)) != maskFolder) return false;
         }
-        if (!IsItemMatches(i, item) || !CheckAttributesMatch(entry.ExternalFileAttributes, rec.SearchAttr)) continue;
+        if (!IsItemMatches(i, item) || !CheckAttributesMatch(entry.ExternalFileAttributes, rec.SearchAttr)) return false;
         rec.Index = i;
         fillItem(i, item);
         return true;
+    };
+    const int from = std::max(rec.Index, 0);
+    // A plain mask matches only names with its key, whole or by their last part: the index gives
+    // those items, and each is then tested exactly as the scan would test it.
+    const std::string_view mask(rec.FileMask);
+    std::string key;
+    if (!rec.UseProperties && !mask.empty() && mask.find_first_of("*?") == std::string_view::npos &&
+        zadetail::directoryIndexes() && PlainMaskKey(mask, key)) {
+        const std::vector<int>* items = dir.ItemsWithPlainKey(key);
+        if (items == nullptr) return false;
+        for (auto at = std::lower_bound(items->begin(), items->end(), from); at != items->end(); ++at)
+            if (found(*at)) return true;
+        return false;
     }
+    for (int i = from; i < dir.GetCount(); ++i)
+        if (found(i)) return true;
     return false;
 }
 

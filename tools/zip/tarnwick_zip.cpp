@@ -6,6 +6,7 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "commands_write.h"
@@ -125,9 +126,10 @@ public:
         for (const std::string& mask : args_.masks) {
             TZAArchiveItem item;
             for (bool found = FindFirst(mask, item, firstExclusion, 63); found; found = FindNext(item)) {
-                TDirItem& entry = *dir.GetItemPtr(item.InternalSearchRec.Index);
+                const int index = item.InternalSearchRec.Index;
+                const TDirItem& entry = *std::as_const(dir).GetItemPtr(index);
                 if (entry.Tag != 0 || isExcluded(entry.FileName)) continue;
-                entry.Tag = 1;
+                dir.SetTag(index, 1);
                 ++selected;
             }
         }
