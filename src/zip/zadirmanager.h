@@ -104,6 +104,14 @@ public:
     TZADirManager(TStream* stream, bool createMode, TZABaseArchiver* archiver);
 
     void LoadDir();
+    // Off: LoadDir checks the directory as always but keeps none of its items (CentralDir stays
+    // empty), and ForEachItem reads them again one at a time, so that reading a directory through
+    // once takes no memory per item. Spanned sets keep their items all the same.
+    bool KeepItems = true;
+    bool ItemsKept() const { return itemsKept_; }
+    // Each item of the loaded directory in order, as LoadDir left it (stub offset applied): the
+    // kept items, or each read again from the archive.
+    void ForEachItem(const std::function<void(const TDirItem&)>& each);
     bool GetCentralDirEnd(TZAZipCentralDirEnd& record, std::int64_t& position, std::uint32_t signature);
     bool HasCentralDirEnd();
     bool FindSignature(TStream* stream, std::int64_t& position, const char* signature, int length);
@@ -146,6 +154,22 @@ public:
 
     std::uint32_t localSignature() const;
 private:
+    // Where LoadDir found the directory's entries, to read them again.
+    struct TDirWalk {
+        std::int64_t position = 0;
+        std::uint64_t total = 0;
+        int firstVolume = 0;
+        bool spanning = false;
+    };
+    // Reads every entry in turn and hands it to each: while loading, into CentralDir when items
+    // are kept; otherwise in one item used over again.
+    void walkDirectory(bool loading, const std::function<void(TDirItem&)>& each);
+    // names false: the name and comment are skipped (a first reading that keeps nothing).
+    void readEntry(TDirItem& item, std::vector<unsigned char>& variable, bool names);
+    void calculateStubSize(std::int64_t endPosition, const TDirItem* firstItem);
+    TDirWalk walk_;
+    bool itemsKept_ = true;
+    bool stubShifted_ = false;  // ApplyStubOffset ran on the loaded items
     std::uint32_t centralSignature() const;
     std::uint32_t endSignature() const;
     std::int64_t scanForward(std::int64_t position, std::uint32_t signature, std::size_t window, std::size_t minimumAfter);
