@@ -107,6 +107,8 @@ std::vector<std::string> plainMasks() {
 }
 
 TEST_F(PlainMaskIndex, TagsExactlyWhatTheScanTagged) {
+    std::string key;
+    ASSERT_TRUE(PlainMaskKey("1.twi", key)) << "the locale's sameness of characters gives classes: the index is in use";
     const std::vector<std::string> masks = plainMasks();
     const char* const exclusions[] = {"", "*.txt", "data/*", "1.twi", "DATA\\1.TWI", "*", "readme."};
     const int attributes[] = {63, 0, 16, 2, 0x3B};
