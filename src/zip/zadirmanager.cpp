@@ -10,6 +10,7 @@
 
 #include "core/byte_order.h"
 #include "zip/os/os.h"
+#include "zip/zamasks.h"
 #include "zip/zastrfunc.h"
 #include "zip/zadirmanager.h"
 #include "zip/ziparchiver.h"
@@ -32,6 +33,17 @@ std::uint32_t TDirItem::GetDiskNumberStart() const {
 }
 
 // ---- TZADirArray ----------------------------------------------------------------------------
+namespace {
+
+bool sortKeyOf(const std::string& name, std::vector<std::string>& keys) {
+    keys.emplace_back();
+    return zaos::caselessSortKey(name.data(), name.size(), keys.back());
+}
+
+} // namespace
+
+TZADirArray::TZADirArray() : sortKeys_(sortKeyOf), plainKeys_(PlainMaskKeysOfItem) {}
+
 TZADirArray::~TZADirArray() {
     Clear();
     for (TDirItem& item : items_) releaseItem(item);
@@ -45,7 +57,10 @@ void TZADirArray::releaseItem(TDirItem& item) {
 }
 
 void TZADirArray::SetCount(int count) {
-    if (count < count_) dropIndex();
+    if (count < count_) {
+        dropIndexes();
+        tagged_.erase(std::lower_bound(tagged_.begin(), tagged_.end(), count), tagged_.end());
+    }
     for (int i = count_; i < count; ++i) noteChanged(i);
     if (count > allocated_) {
         step_ = std::min(step_ * 2, maxStep_);
@@ -57,6 +72,9 @@ void TZADirArray::SetCount(int count) {
         items_.shrink_to_fit();
         allocated_ = 0;
     }
+    // Slots come back as they were left when the array shrank, tags and all.
+    for (int i = count_; i < count; ++i)
+        if (items_[static_cast<std::size_t>(i)].Tag != 0) tagged_.push_back(i);
     count_ = count;
 }
 
@@ -81,25 +99,33 @@ void TZADirArray::SetItem(int index, const TDirItem& item) {
     noteChanged(index);
     TDirItem& slot = items_[static_cast<std::size_t>(index)];
     if (&slot == &item) return;
+    const std::uint8_t tag = slot.Tag;
     slot.ExtraFields.clear();
     slot = item;  // the vector copy gives the stored item its own extra blocks
     // The stream stays with the item it came from.
     slot.OwnsDataStream = false;
+    const std::uint8_t newTag = slot.Tag;
+    slot.Tag = tag;
+    SetTag(index, newTag);
 }
 
 void TZADirArray::DeleteItem(int index) {
     if (index < 0 || index >= count_) throw EZAException(TZANativeError::RemoveItemIndex, nullptr);
-    dropIndex();
+    dropIndexes();
     releaseItem(items_[static_cast<std::size_t>(index)]);
     std::move(items_.begin() + index + 1, items_.begin() + count_, items_.begin() + index);
     items_[static_cast<std::size_t>(count_ - 1)] = TDirItem{};
     --count_;
+    auto at = std::lower_bound(tagged_.begin(), tagged_.end(), index);
+    if (at != tagged_.end() && *at == index) at = tagged_.erase(at);
+    for (; at != tagged_.end(); ++at) --*at;
 }
 
 void TZADirArray::Clear() {
-    dropIndex();
+    dropIndexes();
     for (int i = 0; i < count_; ++i) items_[static_cast<std::size_t>(i)].ExtraFields.clear();
     count_ = 0;
+    tagged_.clear();
 }
 
 void TZADirArray::Assign(const TZADirArray* other) {
@@ -109,19 +135,66 @@ void TZADirArray::Assign(const TZADirArray* other) {
 }
 
 void TZADirArray::ClearTags() {
-    for (int i = 0; i < count_; ++i) items_[static_cast<std::size_t>(i)].Tag = 0;
+    if (zadetail::directoryIndexes()) {
+        for (const int i : tagged_) items_[static_cast<std::size_t>(i)].Tag = 0;
+    } else {
+        for (int i = 0; i < count_; ++i) items_[static_cast<std::size_t>(i)].Tag = 0;
+    }
+    tagged_.clear();
+}
+
+void TZADirArray::SetTag(int index, std::uint8_t tag) {
+    if (index < 0 || index >= count_) throw EZAException(TZANativeError::ItemPointerIndex, nullptr);
+    std::uint8_t& slot = items_[static_cast<std::size_t>(index)].Tag;
+    if ((slot != 0) != (tag != 0)) {
+        if (tag != 0 && (tagged_.empty() || tagged_.back() < index)) {
+            tagged_.push_back(index);  // tagging in rising order, as searches do
+        } else {
+            const auto at = std::lower_bound(tagged_.begin(), tagged_.end(), index);
+            if (tag != 0) {
+                tagged_.insert(at, index);
+            } else {
+                tagged_.erase(at);
+            }
+        }
+    }
+    slot = tag;
+}
+
+int TZADirArray::TaggedCount() const {
+    if (zadetail::directoryIndexes()) return static_cast<int>(tagged_.size());
+    int count = 0;
+    for (int i = 0; i < count_; ++i)
+        if (items_[static_cast<std::size_t>(i)].Tag != 0) ++count;
+    return count;
+}
+
+int TZADirArray::NextTagged(int from) const {
+    if (zadetail::directoryIndexes()) {
+        const auto at = std::lower_bound(tagged_.begin(), tagged_.end(), from);
+        return at == tagged_.end() ? -1 : *at;
+    }
+    for (int i = std::max(from, 0); i < count_; ++i)
+        if (items_[static_cast<std::size_t>(i)].Tag != 0) return i;
+    return -1;
 }
 
 bool TZADirArray::FileExists(const std::string& name, int& index) const {
-    refreshIndex();
     int found = -1;
+    if (!zadetail::directoryIndexes()) {
+        for (int i = 0; i < count_ && found < 0; ++i)
+            if (ZASameText(nameAt(i), name)) found = i;
+        if (found < 0) return false;
+        index = found;
+        return true;
+    }
+    sortKeys_.Refresh(count_, [this](int i) -> const std::string& { return nameAt(i); });
     std::string key;
     if (zaos::caselessSortKey(name.data(), name.size(), key)) {
-        const auto bucket = byKey_.find(key);
-        if (bucket != byKey_.end()) {
-            for (const int i : bucket->second) {
+        if (const std::vector<int>* bucket = sortKeys_.Find(key)) {
+            for (const int i : *bucket) {
                 // Equal keys mean equal names; the check only guards the index itself.
-                if (ZASameText(items_[static_cast<std::size_t>(i)].FileName, name)) {
+                if (ZASameText(nameAt(i), name)) {
                     found = i;
                     break;
                 }
@@ -130,11 +203,11 @@ bool TZADirArray::FileExists(const std::string& name, int& index) const {
     } else {
         // No key for the name looked for: compare it with every name, as the locale would.
         for (int i = 0; i < count_ && found < 0; ++i)
-            if (ZASameText(items_[static_cast<std::size_t>(i)].FileName, name)) found = i;
+            if (ZASameText(nameAt(i), name)) found = i;
     }
-    for (const int i : keyless_) {
+    for (const int i : sortKeys_.Keyless()) {
         if (found >= 0 && i > found) break;
-        if (ZASameText(items_[static_cast<std::size_t>(i)].FileName, name)) {
+        if (ZASameText(nameAt(i), name)) {
             found = i;
             break;
         }
@@ -144,69 +217,19 @@ bool TZADirArray::FileExists(const std::string& name, int& index) const {
     return true;
 }
 
+const std::vector<int>* TZADirArray::ItemsWithPlainKey(const std::string& key) const {
+    plainKeys_.Refresh(count_, [this](int i) -> const std::string& { return nameAt(i); });
+    return plainKeys_.Find(key);
+}
+
 void TZADirArray::noteChanged(int index) const {
-    if (!indexed_) return;
-    const auto i = static_cast<std::size_t>(index);
-    if (i >= slots_.size()) slots_.resize(i + 1);
-    if (slots_[i].pending) return;
-    slots_[i].pending = true;
-    changed_.push_back(index);
+    sortKeys_.NoteChanged(index);
+    plainKeys_.NoteChanged(index);
 }
 
-void TZADirArray::refreshIndex() const {
-    if (!indexed_) {
-        byKey_.clear();
-        keyless_.clear();
-        changed_.clear();
-        slots_.assign(static_cast<std::size_t>(count_), TNameSlot{});
-        byKey_.reserve(static_cast<std::size_t>(count_));
-        for (int i = 0; i < count_; ++i) fileSlot(i);
-        indexed_ = true;
-        return;
-    }
-    for (const int i : changed_) {
-        slots_[static_cast<std::size_t>(i)].pending = false;
-        unfileSlot(i);
-        if (i < count_) fileSlot(i);
-    }
-    changed_.clear();
-}
-
-namespace {
-void insertRising(std::vector<int>& list, int value) {
-    list.insert(std::lower_bound(list.begin(), list.end(), value), value);
-}
-void eraseValue(std::vector<int>& list, int value) {
-    const auto at = std::lower_bound(list.begin(), list.end(), value);
-    if (at != list.end() && *at == value) list.erase(at);
-}
-} // namespace
-
-void TZADirArray::fileSlot(int index) const {
-    TNameSlot& slot = slots_[static_cast<std::size_t>(index)];
-    const std::string& name = items_[static_cast<std::size_t>(index)].FileName;
-    slot.filed = true;
-    slot.keyless = !zaos::caselessSortKey(name.data(), name.size(), slot.key);
-    if (slot.keyless) {
-        slot.key.clear();
-        insertRising(keyless_, index);
-    } else {
-        insertRising(byKey_[slot.key], index);
-    }
-}
-
-void TZADirArray::unfileSlot(int index) const {
-    TNameSlot& slot = slots_[static_cast<std::size_t>(index)];
-    if (!slot.filed) return;
-    slot.filed = false;
-    if (slot.keyless) {
-        eraseValue(keyless_, index);
-        return;
-    }
-    const auto bucket = byKey_.find(slot.key);
-    if (bucket == byKey_.end()) return;
-    eraseValue(bucket->second, index);
-    if (bucket->second.empty()) byKey_.erase(bucket);
+void TZADirArray::dropIndexes() const {
+    sortKeys_.Drop();
+    plainKeys_.Drop();
 }
 
 // ---- TZAVolumeNumberInfo ---------------------------------------------------------------------
@@ -373,28 +396,53 @@ namespace {
 // Entries whose data regions overlap are a forged archive: one small region named by many entries
 // writes far more than the archive holds. A sound archive places each entry's local header at or
 // behind the end of the previous entry's data, so the region checked here (header offset plus
-// compressed size, on its volume) is a lenient bound.
-void refuseOverlappingData(const TZADirArray& dir, const TZABaseArchiver* archiver) {
+// compressed size, on its volume) is a lenient bound. The regions are noted as the entries are
+// read, before the stub's length is known, so each keeps the fields its start comes from.
+class TOverlapCheck {
+public:
+    // Room for every entry the directory's bytes can hold, taken at once: growing the list would
+    // hold it twice for a moment.
+    void reserve(std::uint64_t entries, std::int64_t directoryBytes) {
+        const std::uint64_t fit = directoryBytes > 0 ? static_cast<std::uint64_t>(directoryBytes) / TZAZipCentralDir::kSize : 0;
+        regions_.reserve(static_cast<std::size_t>(std::min(entries, fit)));
+    }
+    void note(const TDirItem& item) {
+        const std::int64_t size = item.GetCompressedSize();
+        if (size <= 0) return;
+        // A folder keeps its offset when the stub's length is added: its size is noted negative.
+        regions_.push_back({item.GetDiskNumberStart(), item.RelativeOffsetOfLocalHeader,
+                            item.Zip64Info.RelativeOffsetOfLocalHeader, item.IsFolder() ? -size : size});
+    }
+    // shift: what ApplyStubOffset added to the offsets of the items that are not folders.
+    void check(std::uint32_t shift, const TZABaseArchiver* archiver) {
+        // Each region becomes its span in place: first the start, second the end.
+        std::size_t kept = 0;
+        for (const TRegion& r : regions_) {
+            const bool folder = r.second < 0;
+            const std::int64_t size = folder ? -r.second : r.second;
+            const std::uint32_t offset = folder ? r.offset : r.offset + shift;
+            const std::int64_t start = offset == 0xFFFFFFFF ? r.first : static_cast<std::int64_t>(offset);
+            if (start < 0) continue;
+            regions_[kept++] = {r.volume, 0, start, size > INT64_MAX - start ? INT64_MAX : start + size};
+        }
+        regions_.resize(kept);
+        std::sort(regions_.begin(), regions_.end(), [](const TRegion& a, const TRegion& b) {
+            return a.volume != b.volume ? a.volume < b.volume : a.first < b.first;
+        });
+        for (std::size_t i = 1; i < regions_.size(); ++i)
+            if (regions_[i].volume == regions_[i - 1].volume && regions_[i].first < regions_[i - 1].second)
+                throw EZAException(TZANativeError::ArchiveDamaged, archiver);
+    }
+
+private:
     struct TRegion {
         std::uint32_t volume;
-        std::int64_t start, end;
+        std::uint32_t offset;  // RelativeOffsetOfLocalHeader as read
+        std::int64_t first;  // the ZIP64 offset as read; the start once checked
+        std::int64_t second;  // the compressed size, negative for a folder; the end once checked
     };
-    std::vector<TRegion> regions;
-    regions.reserve(static_cast<std::size_t>(dir.GetCount()));
-    for (int i = 0; i < dir.GetCount(); ++i) {
-        const TDirItem& item = *dir.GetItemPtr(i);
-        const std::int64_t start = item.GetLocalHeaderOffset(), size = item.GetCompressedSize();
-        if (start < 0 || size <= 0) continue;
-        const std::int64_t end = size > INT64_MAX - start ? INT64_MAX : start + size;
-        regions.push_back({item.GetDiskNumberStart(), start, end});
-    }
-    std::sort(regions.begin(), regions.end(), [](const TRegion& a, const TRegion& b) {
-        return a.volume != b.volume ? a.volume < b.volume : a.start < b.start;
-    });
-    for (std::size_t i = 1; i < regions.size(); ++i)
-        if (regions[i].volume == regions[i - 1].volume && regions[i].start < regions[i - 1].end)
-            throw EZAException(TZANativeError::ArchiveDamaged, archiver);
-}
+    std::vector<TRegion> regions_;
+};
 
 } // namespace
 
@@ -487,76 +535,128 @@ void TZADirManager::LoadDir() {
     }
     // More entries than an int counts cannot be loaded; the reads would run out long before.
     if (total > 0x7FFFFFFF || position < 0) throw EReadError("Stream read error");
-    ArchiveStream->SetPosition(position);
+    walk_ = {position, total, first, spanning};
+    // Spanned sets keep their items: reading them again would ask for every volume again.
+    itemsKept_ = KeepItems || spanning;
 
+    TOverlapCheck overlaps;
+    overlaps.reserve(total, e - position);
+    TDirItem firstItem;
+    bool haveFirst = false;
+    std::uint32_t firstDataOffset = 0;
+    bool haveData = false;
+    walkDirectory(true, [&](TDirItem& item) {
+        overlaps.note(item);
+        if (!haveFirst) {
+            firstItem = item;
+            haveFirst = true;
+        }
+        if (!haveData && item.CompressedSize > 0) {
+            firstDataOffset = item.RelativeOffsetOfLocalHeader;
+            haveData = true;
+        }
+    });
+
+    if (last == 0) calculateStubSize(e, haveFirst ? &firstItem : nullptr);
+    stubShifted_ = haveData && static_cast<std::int64_t>(firstDataOffset) < StubSize;
+    if (stubShifted_) ApplyStubOffset();
+    overlaps.check(stubShifted_ ? static_cast<std::uint32_t>(StubSize) : 0u, Archiver);
+}
+
+void TZADirManager::walkDirectory(bool loading, const std::function<void(TDirItem&)>& each) {
+    if (!loading) {
+        Volume.SetVolumeNumber(walk_.firstVolume);
+        if (walk_.spanning) OpenVolume(&Volume);
+    }
+    ArchiveStream->SetPosition(walk_.position);
     // The array grows as entries arrive, so a forged entry count costs nothing until read.
     std::vector<unsigned char> variable;
-    for (std::uint64_t k = 0; k < total; ++k) {
-        if (spanning && ArchiveStream->GetSize() - ArchiveStream->GetPosition() < 46) {
+    TDirItem passing;  // the item handed on when items are not kept
+    for (std::uint64_t k = 0; k < walk_.total; ++k) {
+        if (walk_.spanning && ArchiveStream->GetSize() - ArchiveStream->GetPosition() < 46) {
             Volume.SetVolumeNumber(Volume.VolumeNumber + 1);
             OpenVolume(&Volume);
             ArchiveStream->SetPosition(0);
         }
-        if (k == 0) CentralDirOffset = ArchiveStream->GetPosition();
-        TZAZipCentralDir header;
-        ReadRecordFrom(*ArchiveStream, header);
-        const int index = CentralDir.GetCount();
-        CentralDir.SetCount(index + 1);
-        TDirItem& item = *CentralDir.GetItemPtr(index);
-        static_cast<TZAZipCentralDir&>(item) = header;
-        const std::size_t variableSize =
-            static_cast<std::size_t>(item.FileNameLength) + item.ExtraFieldLength + item.FileCommentLength;
-        variable.resize(variableSize);
-        ArchiveStream->ReadBuffer(variable.data(), variableSize);
-        const unsigned char* cursor = variable.data();
+        if (k == 0 && loading) CentralDirOffset = ArchiveStream->GetPosition();
+        TDirItem* item = &passing;
+        if (loading && itemsKept_) {
+            const int index = CentralDir.GetCount();
+            CentralDir.SetCount(index + 1);
+            item = CentralDir.GetItemPtr(index);
+        } else {
+            passing.ExtraFields.clear();
+            passing.HasZip64Info = false;
+            passing.Zip64Info = {};
+        }
+        // A first reading that keeps nothing needs no names: they are read again when handed out.
+        readEntry(*item, variable, !loading || itemsKept_);
+        if (!loading && stubShifted_ && !item->IsFolder())
+            item->RelativeOffsetOfLocalHeader += static_cast<std::uint32_t>(StubSize);
+        each(*item);
+    }
+}
+
+void TZADirManager::readEntry(TDirItem& item, std::vector<unsigned char>& variable, bool names) {
+    TZAZipCentralDir header;
+    ReadRecordFrom(*ArchiveStream, header);
+    static_cast<TZAZipCentralDir&>(item) = header;
+    const std::size_t variableSize =
+        static_cast<std::size_t>(item.FileNameLength) + item.ExtraFieldLength + item.FileCommentLength;
+    variable.resize(variableSize);
+    ArchiveStream->ReadBuffer(variable.data(), variableSize);
+    const unsigned char* cursor = variable.data();
+    if (names) {
         item.FileName = loadName(cursor, item.FileNameLength, item.GeneralPurposeBitFlag);
         item.RawFileName.assign(reinterpret_cast<const char*>(cursor), item.FileNameLength);
         item.LoadedFileName = item.FileName;
-        cursor += item.FileNameLength;
+    }
+    cursor += item.FileNameLength;
 
-        if (item.ExtraFieldLength > 0) {
-            item.HasZip64Info = false;
-            // A last block header that does not fit (fewer than 4 bytes left) is dropped, and a
-            // block claiming more than is left keeps what is left: nothing outside this entry's
-            // own extra field is ever read.
-            TZACursor extra = TZACursor::Reader(cursor, item.ExtraFieldLength);
-            TZAExtraFieldHeader head;
-            while (extra.Left() >= TZAExtraFieldHeader::kSize && ReadRecord(extra, head)) {
-                TZAExtraFieldDataBlock block;
-                block.HeaderID = head.HeaderID;
-                block.DataSize = static_cast<std::uint16_t>(std::min<std::size_t>(head.DataSize, extra.Left()));
-                const unsigned char* data = extra.Take(block.DataSize);
-                block.Data.assign(data, data + block.DataSize);
-                if (block.HeaderID == kZip64ExtraId) {
-                    TZACursor values = TZACursor::Reader(block.Data.data(), block.Data.size());
-                    Zip64InfoFields(item.Zip64Info, TZAZip64Present::Of(item), values);
-                    item.HasZip64Info = true;
-                }
-                item.ExtraFields.push_back(std::move(block));
+    if (item.ExtraFieldLength > 0) {
+        item.HasZip64Info = false;
+        // A last block header that does not fit (fewer than 4 bytes left) is dropped, and a
+        // block claiming more than is left keeps what is left: nothing outside this entry's
+        // own extra field is ever read.
+        TZACursor extra = TZACursor::Reader(cursor, item.ExtraFieldLength);
+        TZAExtraFieldHeader head;
+        while (extra.Left() >= TZAExtraFieldHeader::kSize && ReadRecord(extra, head)) {
+            TZAExtraFieldDataBlock block;
+            block.HeaderID = head.HeaderID;
+            block.DataSize = static_cast<std::uint16_t>(std::min<std::size_t>(head.DataSize, extra.Left()));
+            const unsigned char* data = extra.Take(block.DataSize);
+            block.Data.assign(data, data + block.DataSize);
+            if (block.HeaderID == kZip64ExtraId) {
+                TZACursor values = TZACursor::Reader(block.Data.data(), block.Data.size());
+                Zip64InfoFields(item.Zip64Info, TZAZip64Present::Of(item), values);
+                item.HasZip64Info = true;
             }
+            item.ExtraFields.push_back(std::move(block));
         }
-        cursor += item.ExtraFieldLength;
-        item.FileComment.assign(reinterpret_cast<const char*>(cursor), item.FileCommentLength);
     }
+    cursor += item.ExtraFieldLength;
+    if (names) item.FileComment.assign(reinterpret_cast<const char*>(cursor), item.FileCommentLength);
+}
 
-    if (last == 0) CalculateStubSize(e);
-    for (int i = 0; i < CentralDir.GetCount(); ++i) {
-        const TDirItem* item = CentralDir.GetItemPtr(i);
-        if (item->CompressedSize > 0) {
-            if (static_cast<std::int64_t>(item->RelativeOffsetOfLocalHeader) < StubSize) ApplyStubOffset();
-            break;
-        }
+void TZADirManager::ForEachItem(const std::function<void(const TDirItem&)>& each) {
+    if (itemsKept_) {
+        for (int i = 0; i < CentralDir.GetCount(); ++i) each(*std::as_const(CentralDir).GetItemPtr(i));
+        return;
     }
-    refuseOverlappingData(CentralDir, Archiver);
+    walkDirectory(false, [&](TDirItem& item) { each(item); });
 }
 
 void TZADirManager::CalculateStubSize(std::int64_t endPosition) {
+    calculateStubSize(endPosition, CentralDir.GetCount() == 0 ? nullptr : std::as_const(CentralDir).GetItemPtr(0));
+}
+
+void TZADirManager::calculateStubSize(std::int64_t endPosition, const TDirItem* firstItem) {
     const std::uint64_t entries = IsZip64 ? Zip64CentralDirEnd.TotalNumberOfEntries : CentralDirEnd.TotalNumberOfEntries;
-    if (entries == 0 || CentralDir.GetCount() == 0) {
+    if (entries == 0 || firstItem == nullptr) {
         StubSize = endPosition;
         return;
     }
-    const TDirItem& first = *CentralDir.GetItemPtr(0);
+    const TDirItem& first = *firstItem;
     std::int64_t position = first.RelativeOffsetOfLocalHeader == 0xFFFFFFFF
                                 ? first.Zip64Info.RelativeOffsetOfLocalHeader
                                 : static_cast<std::int64_t>(first.RelativeOffsetOfLocalHeader);

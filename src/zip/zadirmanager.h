@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "core/component.h"
+#include "zip/zanameindex.h"
 #include "zip/zarecords.h"
 #include "zip/zastream.h"
 #include "zip/ziparchiver.h"
@@ -37,7 +37,7 @@ struct TDirItem : TZAZipCentralDir {
     TStream* DataStream = nullptr;
     bool OwnsDataStream = false;
     std::int64_t DataStreamPosition = 0;
-    std::uint8_t Tag = 0;  // selected by the running batch
+    std::uint8_t Tag = 0;  // selected by the running batch; set through TZADirArray::SetTag
     std::string SourceFileName;
     std::uint8_t CompressionLevel = 0;
     std::uint8_t Operation = 0;  // TZAProcessOperation of the running batch
@@ -53,7 +53,7 @@ using PDirItem = TDirItem*;
 
 class TZADirArray : public TObject {
 public:
-    TZADirArray() = default;
+    TZADirArray();
     ~TZADirArray() override;
     int GetCount() const { return count_; }
     void SetCount(int count);
@@ -65,33 +65,33 @@ public:
     void DeleteItem(int index);
     void Clear();
     void Assign(const TZADirArray* other);
+    // Tags are set through SetTag, never through an item pointer: the array keeps the tagged items
+    // in a list, so that clearing the tags and finding the tagged items cost as many steps as
+    // there are tagged items, not as there are items.
     void ClearTags();
+    void SetTag(int index, std::uint8_t tag);
+    int TaggedCount() const;
+    // The first tagged item at or after from, or -1.
+    int NextTagged(int from) const;
     // The first item whose name is the given one, ignoring case in the locale's order
     // (ZASameText). Looked up in an index on the names, so a search costs the same at any count.
     bool FileExists(const std::string& name, int& index) const;
+    // The items a plain mask with this key (PlainMaskKey) may match, by their whole name or by
+    // its last part, in rising order; nullptr for none.
+    const std::vector<int>* ItemsWithPlainKey(const std::string& key) const;
 
 private:
     void releaseItem(TDirItem& item);
-    // The name index. Every item reached for writing (GetItemPtr, SetItem, new slots) is noted and
-    // filed again under its current name at the next look-up; removing items or shrinking the
-    // array drops the index, and the next look-up builds it anew. So a name is changed through a
+    // The name indexes. Every item reached for writing (GetItemPtr, SetItem, new slots) is noted
+    // and filed again under its current name at the next look-up; removing items or shrinking the
+    // array drops them, and the next look-up builds them anew. So a name is changed through a
     // pointer taken after the last look-up, never through one kept from before it.
     void noteChanged(int index) const;
-    void dropIndex() const { indexed_ = false; }
-    void refreshIndex() const;
-    void fileSlot(int index) const;
-    void unfileSlot(int index) const;
-    struct TNameSlot {
-        bool filed = false;
-        bool keyless = false;
-        bool pending = false;  // in changed_
-        std::string key;
-    };
-    mutable bool indexed_ = false;
-    mutable std::unordered_map<std::string, std::vector<int>> byKey_;  // slots in rising order
-    mutable std::vector<int> keyless_;  // slots whose names the locale gives no key, rising
-    mutable std::vector<TNameSlot> slots_;
-    mutable std::vector<int> changed_;
+    void dropIndexes() const;
+    const std::string& nameAt(int index) const { return items_[static_cast<std::size_t>(index)].FileName; }
+    mutable TZANameIndex sortKeys_;  // the locale's caseless sort key of the whole name
+    mutable TZANameIndex plainKeys_;  // PlainMaskKeysOfItem
+    std::vector<int> tagged_;  // the items below count_ whose Tag is not 0, rising
     std::vector<TDirItem> items_;
     int step_ = 500;
     int maxStep_ = 10000;
@@ -104,6 +104,14 @@ public:
     TZADirManager(TStream* stream, bool createMode, TZABaseArchiver* archiver);
 
     void LoadDir();
+    // Off: LoadDir checks the directory as always but keeps none of its items (CentralDir stays
+    // empty), and ForEachItem reads them again one at a time, so that reading a directory through
+    // once takes no memory per item. Spanned sets keep their items all the same.
+    bool KeepItems = true;
+    bool ItemsKept() const { return itemsKept_; }
+    // Each item of the loaded directory in order, as LoadDir left it (stub offset applied): the
+    // kept items, or each read again from the archive.
+    void ForEachItem(const std::function<void(const TDirItem&)>& each);
     bool GetCentralDirEnd(TZAZipCentralDirEnd& record, std::int64_t& position, std::uint32_t signature);
     bool HasCentralDirEnd();
     bool FindSignature(TStream* stream, std::int64_t& position, const char* signature, int length);
@@ -146,6 +154,22 @@ public:
 
     std::uint32_t localSignature() const;
 private:
+    // Where LoadDir found the directory's entries, to read them again.
+    struct TDirWalk {
+        std::int64_t position = 0;
+        std::uint64_t total = 0;
+        int firstVolume = 0;
+        bool spanning = false;
+    };
+    // Reads every entry in turn and hands it to each: while loading, into CentralDir when items
+    // are kept; otherwise in one item used over again.
+    void walkDirectory(bool loading, const std::function<void(TDirItem&)>& each);
+    // names false: the name and comment are skipped (a first reading that keeps nothing).
+    void readEntry(TDirItem& item, std::vector<unsigned char>& variable, bool names);
+    void calculateStubSize(std::int64_t endPosition, const TDirItem* firstItem);
+    TDirWalk walk_;
+    bool itemsKept_ = true;
+    bool stubShifted_ = false;  // ApplyStubOffset ran on the loaded items
     std::uint32_t centralSignature() const;
     std::uint32_t endSignature() const;
     std::int64_t scanForward(std::int64_t position, std::uint32_t signature, std::size_t window, std::size_t minimumAfter);

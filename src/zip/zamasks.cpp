@@ -28,6 +28,36 @@ bool sameChar(char a, char b, bool ignoreCase) {
     return answer > 0;
 }
 
+// The classes of sameChar ignoring case: one byte value standing for every byte the locale calls
+// the same character. Valid only when that sameness is an equivalence, checked over every pair of
+// bytes when first asked for; otherwise plain masks have no keys and searches compare names one by one.
+struct TCharClasses {
+    bool valid = true;
+    unsigned char of[256] = {};
+    TCharClasses() {
+        std::array<unsigned char, 256> representatives{};
+        int classes = 0;
+        for (int c = 0; c < 256; ++c) {
+            int found = -1;
+            for (int k = 0; k < classes && found < 0; ++k)
+                if (sameChar(static_cast<char>(c), static_cast<char>(representatives[k]), true)) found = k;
+            if (found < 0) {
+                found = classes++;
+                representatives[found] = static_cast<unsigned char>(c);
+            }
+            of[c] = representatives[found];
+        }
+        for (int a = 0; a < 256 && valid; ++a)
+            for (int b = 0; b < 256 && valid; ++b)
+                valid = a == b || sameChar(static_cast<char>(a), static_cast<char>(b), true) == (of[a] == of[b]);
+    }
+};
+
+const TCharClasses& charClasses() {
+    static const TCharClasses classes;
+    return classes;
+}
+
 // Does the piece of pattern between two stars match the name at pos? '?' takes any character.
 bool pieceMatchesAt(std::string_view name, std::size_t pos, std::string_view piece, bool ignoreCase) {
     if (pos + piece.size() > name.size()) return false;
@@ -112,6 +142,26 @@ bool IsPlainFileMatchMask(std::string_view name, std::string_view mask) {
     if (mask.back() != '.') return true;
     const std::string_view ext = extensionOf(name);
     return ext.empty() || ext == ".";
+}
+
+bool PlainMaskKey(std::string_view text, std::string& key) {
+    const TCharClasses& classes = charClasses();
+    if (!classes.valid) return false;
+    if (!text.empty() && text.back() == '.') text.remove_suffix(1);
+    key.resize(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) key[i] = static_cast<char>(classes.of[static_cast<unsigned char>(text[i])]);
+    return true;
+}
+
+bool PlainMaskKeysOfItem(const std::string& storedName, std::vector<std::string>& keys) {
+    std::string_view name = storedName;
+    while (!name.empty() && (name.back() == '/' || name.back() == '\\')) name.remove_suffix(1);
+    keys.emplace_back();
+    if (!PlainMaskKey(name, keys.back())) return false;
+    const std::size_t slash = name.find_last_of("/\\");
+    if (slash == std::string_view::npos) return true;
+    keys.emplace_back();
+    return PlainMaskKey(name.substr(slash + 1), keys.back());
 }
 
 TMask::TMask(const std::string& mask) {

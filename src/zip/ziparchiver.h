@@ -237,6 +237,12 @@ public:
     void OpenArchive(TStream* stream, bool create);
     void CloseArchive();
     bool IsValidArchiveFile();
+    // Reads the directory of the archive named by FileName through once without keeping it: opens
+    // the archive with the mode (checked as OpenArchive checks it; a failed open raises before
+    // any item is handed out), hands each item to each in directory order, and closes it again.
+    // Takes no memory per item, so a listing of any size stays small. On an open archive it hands
+    // out the loaded items and leaves the archive open.
+    void ReadDirectory(std::uint16_t mode, const std::function<void(const TDirItem&)>& each);
     static bool IsSFXArchive(const std::string& fileName);
     void BeginUpdate();
     void EndUpdate();
@@ -248,6 +254,12 @@ public:
     bool FindFirst(TZAArchiveItem& item);
     bool FindFirst(const std::string& fileMask, TZAArchiveItem& item, const std::string& exclusionMask, int searchAttr);
     bool FindNext(TZAArchiveItem& item);
+    // FindFirst's setting up of the search record from its arguments, without the search; and the
+    // test FindFirst and FindNext make of each item (folder, name and attributes), for items
+    // that are not in the loaded directory (ReadDirectory).
+    void PrepareSearch(const std::string& fileMask, TZAArchiveItem& item, const std::string& exclusionMask,
+                       int searchAttr) const;
+    bool SearchSelects(const TDirItem& entry, const TZAArchiveItem& item) const;
     static bool CheckAttributesMatch(std::uint32_t attributes, int searchAttr);
 
     // Extraction and testing.
@@ -356,6 +368,9 @@ protected:
     bool ZipInitPassword(TStream* stream, const std::string& password, std::uint16_t flags, std::uint16_t dosTime,
                          std::uint32_t crc, std::int64_t* keys);
     bool IsItemMatches(int index, const TZAArchiveItem& item);
+    bool entryMatches(const TDirItem& entry, const TZAArchiveItem& item) const;
+    bool entrySelected(const TDirItem& entry, const TZAArchiveItem& item, const std::string& maskFolder) const;
+    std::string searchMaskFolder(const TZAArchiveItem& item) const;
     bool ForceDirectories(const std::string& path);
     void ForceUpdate();
     bool InternalCompressFile(TStream* source, TStream* archive, TDirItem& item);
@@ -431,6 +446,7 @@ private:
     TZASpanningMode spanningMode_ = smNone;
     bool inMemory_ = false;
     bool active_ = false;
+    bool keepDirectory_ = true;  // off while ReadDirectory opens the archive
     TStream* archiveStream_ = nullptr;
     std::unique_ptr<TStream> ownedStream_;
     std::unique_ptr<TZADirManager> dirManager_;

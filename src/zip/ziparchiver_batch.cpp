@@ -21,7 +21,7 @@ void TZABaseArchiver::TagFiles() {
     TZADirArray& dir = dirManager_->CentralDir;
     dir.ClearTags();
     TZAArchiveItem item;
-    for (bool found = FindFirst(item); found; found = FindNext(item)) dir.GetItemPtr(item.InternalSearchRec.Index)->Tag = 1;
+    for (bool found = FindFirst(item); found; found = FindNext(item)) dir.SetTag(item.InternalSearchRec.Index, 1);
 }
 
 void TZABaseArchiver::TagFiles(const std::string& fileMask, int searchAttr, const std::string& exclusionMask) {
@@ -29,7 +29,7 @@ void TZABaseArchiver::TagFiles(const std::string& fileMask, int searchAttr, cons
     dir.ClearTags();
     TZAArchiveItem item;
     for (bool found = FindFirst(fileMask, item, exclusionMask, searchAttr); found; found = FindNext(item)) {
-        dir.GetItemPtr(item.InternalSearchRec.Index)->Tag = 1;
+        dir.SetTag(item.InternalSearchRec.Index, 1);
     }
 }
 
@@ -43,12 +43,9 @@ void TZABaseArchiver::ProcessTaggedFiles(TZAProcessOperation operation, const TZ
     BatchLock lock;
     TZADirArray& dir = dirManager_->CentralDir;
     ProcessedFileCount = 0;
-    SelectedFileCount = 0;
+    SelectedFileCount = dir.TaggedCount();
     Cancel = false;
     ProgressEnabled = true;
-    for (int i = 0; i < dir.GetCount(); ++i) {
-        if (dir.GetItemPtr(i)->Tag != 0) ++SelectedFileCount;
-    }
     const bool extractOrTest = operation == poExtract || operation == poTest;
     // Extracting or testing several items: each next one is decoded on a second thread while the
     // current one is written or checked (the files, their order and the events stay the same).
@@ -65,18 +62,16 @@ void TZABaseArchiver::ProcessTaggedFiles(TZAProcessOperation operation, const TZ
     if constexpr (kDecodeAhead) {
         if (extractOrTest && SelectedFileCount >= 2 && spanningMode_ == smNone && zadetail::extractionPrefetch()) {
             batchOrder_.reserve(static_cast<std::size_t>(SelectedFileCount));
-            for (int i = 0; i < dir.GetCount(); ++i) {
-                if (dir.GetItemPtr(i)->Tag != 0) batchOrder_.push_back(i);
-            }
+            for (int i = dir.NextTagged(0); i >= 0; i = dir.NextTagged(i + 1)) batchOrder_.push_back(i);
             prefetch_ = std::make_shared<TZAPrefetcher>();
         }
     }
     if (extractOrTest) DoOnOverallProgress(0, operation, ppStart, Cancel);
     const bool cancelledAtStart = Cancel;
     if (!Cancel) {
-        for (int i = 0; i < dirManager_->CentralDir.GetCount(); ++i) {
+        // Only the tagged items are visited, in the order of the directory.
+        for (int i = dir.NextTagged(0); i >= 0;) {
             TDirItem& entry = *dir.GetItemPtr(i);
-            if (entry.Tag == 0) continue;
             entry.Operation = static_cast<std::uint8_t>(operation);
             const std::string storedName = entry.FileName;
             bool leave = false;
@@ -122,7 +117,8 @@ void TZABaseArchiver::ProcessTaggedFiles(TZAProcessOperation operation, const TZ
                 if (failed) DoOnProcessFileFailure(itemName, operation, nativeError, errorCode, message, FailureAction);
             } while (FailureAction == fxaRetry);
             if (leave || FailureAction == fxaAbort || Cancel) break;
-            if (removed) --i;
+            // A removed item left the next one at its index.
+            i = dir.NextTagged(removed ? i : i + 1);
         }
     }
     if (!cancelledAtStart && extractOrTest) {

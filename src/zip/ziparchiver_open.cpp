@@ -54,6 +54,27 @@ void TZABaseArchiver::OpenArchive(TStream* stream, bool create) {
     if (AfterOpen) AfterOpen(this);
 }
 
+void TZABaseArchiver::ReadDirectory(std::uint16_t mode, const std::function<void(const TDirItem&)>& each) {
+    if (active_) {
+        dirManager_->ForEachItem(each);
+        return;
+    }
+    checkOpenMode(mode);
+    CloseArchive();
+    {
+        FlagRestorer restore(keepDirectory_);
+        keepDirectory_ = false;
+        openArchiveStream(mode);
+    }
+    try {
+        dirManager_->ForEachItem(each);
+    } catch (...) {
+        CloseArchive();
+        throw;
+    }
+    CloseArchive();
+}
+
 void TZABaseArchiver::CloseArchive() {
     if (active_) {
         try {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "zip/zamasks.h"
+#include "zip/zanameindex.h"
 #include "zip/zastrfunc.h"
 #include "zip/ziparchiver_shared.h"
 
@@ -23,6 +24,7 @@ std::string folderPart(const std::string& path) {
 // The mask against the whole name or its last part. A search for one item runs this on every
 // item of the archive, so a plain mask is matched on views, without copying the name.
 bool matchesWholeOrName(std::string_view name, std::string_view mask) {
+    if (mask == "*" || mask == "*.*") return true;  // what IsInternalFileMatchMask says of every name
     const bool plain = mask.find_first_of("*?") == std::string_view::npos;
     const auto matches = [&](std::string_view candidate) {
         return plain ? IsPlainFileMatchMask(candidate, mask)
@@ -52,6 +54,12 @@ bool TZABaseArchiver::FindFirst(TZAArchiveItem& item) {
 bool TZABaseArchiver::FindFirst(const std::string& fileMask, TZAArchiveItem& item, const std::string& exclusionMask,
                                 int searchAttr) {
     CheckInactive();
+    PrepareSearch(fileMask, item, exclusionMask, searchAttr);
+    return searchFrom(item);
+}
+
+void TZABaseArchiver::PrepareSearch(const std::string& fileMask, TZAArchiveItem& item, const std::string& exclusionMask,
+                                    int searchAttr) const {
     std::string mask = fileMask;
     if (mask.size() >= 2 && mask[1] == ':' && Options.StorePath != spFullPathWithDrive) mask.erase(0, 2);
     std::replace(mask.begin(), mask.end(), '\\', '/');
@@ -64,7 +72,6 @@ bool TZABaseArchiver::FindFirst(const std::string& fileMask, TZAArchiveItem& ite
     rec.UseProperties = false;
     rec.HasWildcards = mask.find_first_of("*?") != std::string::npos;
     rec.Index = 0;
-    return searchFrom(item);
 }
 
 bool TZABaseArchiver::FindNext(TZAArchiveItem& item) {
@@ -73,32 +80,60 @@ bool TZABaseArchiver::FindNext(TZAArchiveItem& item) {
     return searchFrom(item);
 }
 
+// Without Recurse only items in the mask's own folder qualify: that folder, lower-cased.
+std::string TZABaseArchiver::searchMaskFolder(const TZAArchiveItem& item) const {
+    if (Options.Recurse) return {};
+    std::string mask = item.InternalSearchRec.FileMask;
+    std::replace(mask.begin(), mask.end(), '/', '\\');
+    return ZAAnsiLowerCase(folderPart(mask));
+}
+
+bool TZABaseArchiver::entrySelected(const TDirItem& entry, const TZAArchiveItem& item, const std::string& maskFolder) const {
+    if (!Options.Recurse) {
+        std::string name(withoutTrailingSeparator(entry.FileName));
+        std::replace(name.begin(), name.end(), '/', '\\');
+        if (ZAAnsiLowerCase(folderPart(name)) != maskFolder) return false;
+    }
+    return entryMatches(entry, item) && CheckAttributesMatch(entry.ExternalFileAttributes, item.InternalSearchRec.SearchAttr);
+}
+
+bool TZABaseArchiver::SearchSelects(const TDirItem& entry, const TZAArchiveItem& item) const {
+    return entrySelected(entry, item, searchMaskFolder(item));
+}
+
 bool TZABaseArchiver::searchFrom(TZAArchiveItem& item) {
     const TZADirArray& dir = dirManager_->CentralDir;
     TInternalSearchRec& rec = item.InternalSearchRec;
-    std::string maskFolder;
-    if (!Options.Recurse) {
-        std::string mask = rec.FileMask;
-        std::replace(mask.begin(), mask.end(), '/', '\\');
-        maskFolder = ZAAnsiLowerCase(folderPart(mask));
-    }
-    for (int i = std::max(rec.Index, 0); i < dir.GetCount(); ++i) {
-        const TDirItem& entry = *dir.GetItemPtr(i);
-        if (!Options.Recurse) {
-            std::string name(withoutTrailingSeparator(entry.FileName));
-            std::replace(name.begin(), name.end(), '/', '\\');
-            if (ZAAnsiLowerCase(folderPart(name)) != maskFolder) continue;
-        }
-        if (!IsItemMatches(i, item) || !CheckAttributesMatch(entry.ExternalFileAttributes, rec.SearchAttr)) continue;
+    const std::string maskFolder = searchMaskFolder(item);
+    const auto found = [&](int i) {
+        if (!entrySelected(*dir.GetItemPtr(i), item, maskFolder)) return false;
         rec.Index = i;
         fillItem(i, item);
         return true;
+    };
+    const int from = std::max(rec.Index, 0);
+    // A plain mask matches only names with its key, whole or by their last part: the index gives
+    // those items, and each is then tested exactly as the scan would test it.
+    const std::string_view mask(rec.FileMask);
+    std::string key;
+    if (!rec.UseProperties && !mask.empty() && mask.find_first_of("*?") == std::string_view::npos &&
+        zadetail::directoryIndexes() && PlainMaskKey(mask, key)) {
+        const std::vector<int>* items = dir.ItemsWithPlainKey(key);
+        if (items == nullptr) return false;
+        for (auto at = std::lower_bound(items->begin(), items->end(), from); at != items->end(); ++at)
+            if (found(*at)) return true;
+        return false;
     }
+    for (int i = from; i < dir.GetCount(); ++i)
+        if (found(i)) return true;
     return false;
 }
 
 bool TZABaseArchiver::IsItemMatches(int index, const TZAArchiveItem& item) {
-    const TDirItem& entry = *dirManager_->CentralDir.GetItemPtr(index);
+    return entryMatches(*dirManager_->CentralDir.GetItemPtr(index), item);
+}
+
+bool TZABaseArchiver::entryMatches(const TDirItem& entry, const TZAArchiveItem& item) const {
     const TInternalSearchRec& rec = item.InternalSearchRec;
     if (rec.UseProperties) {
         std::string name = entry.FileName;

@@ -193,6 +193,7 @@ void TZABaseArchiver::internalOpen() {
             freeArchiveStream();
             throw EZAException(TZANativeError::ArchiveDamaged, this);
         }
+        dirManager_->KeepItems = keepDirectory_;
         dirManager_->LoadDir();
     }
     active_ = true;

@@ -446,7 +446,9 @@ void TZABaseArchiver::BeginUpdate() {
             checkOpenMode(mode);
             openArchiveStream(mode);
         }
-        if ((OpenMode & 3) == 0 && !IsCustomStream) throw EZAException(TZANativeError::ReadOnly, this);
+        // A directory read through without keeping its items (ReadDirectory) is never written back.
+        if (((OpenMode & 3) == 0 && !IsCustomStream) || !dirManager_->ItemsKept())
+            throw EZAException(TZANativeError::ReadOnly, this);
         TZADirArray& dir = dirManager_->CentralDir;
         for (int i = 0; i < dir.GetCount(); ++i) dir.GetItemPtr(i)->Modified = false;
         dirManager_->RollbackDir.Assign(&dir);
