@@ -75,6 +75,9 @@ struct TZAVolumeNumberInfo {
 // The loaded directory (zadirmanager.h): its items and the manager that reads and writes it.
 struct TDirItem;
 class TZADirManager;
+namespace zaos {
+struct FileFacts;
+}
 struct TZADecodedItem;
 class TZAPrefetcher;
 
@@ -432,6 +435,10 @@ private:
     void renameItem(TDirItem& item, const std::string& oldName, const std::string& newName);
     void markChanged(TDirItem& item, TZAProcessOperation operation);
     std::string resolvedBaseDir() const;
+    // FillDirItem with what was already learnt of the source (from disk: its facts; storedName:
+    // the name the caller stores, so none is made here).
+    void fillDirItem(int index, const std::string& sourcePath, bool fromDisk, const zaos::FileFacts& facts,
+                     const std::string* storedName);
     void splitIntoVolumes();
 
     TZACompressionLevel compressionLevel_ = clFastest;

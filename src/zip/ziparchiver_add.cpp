@@ -85,12 +85,17 @@ std::string TZABaseArchiver::MakeStoredName(const std::string& sourcePath, const
 // ---- Items -----------------------------------------------------------------------------------
 
 void TZABaseArchiver::FillDirItem(int index, const std::string& sourcePath, bool fromDisk) {
+    fillDirItem(index, sourcePath, fromDisk, fromDisk ? zaos::fileFacts(sourcePath) : zaos::FileFacts{}, nullptr);
+}
+
+void TZABaseArchiver::fillDirItem(int index, const std::string& sourcePath, bool fromDisk, const zaos::FileFacts& facts,
+                                  const std::string* storedName) {
     TDirItem& item = *dirManager_->CentralDir.GetItemPtr(index);
     if (item.OwnsDataStream) delete item.DataStream;
-    const bool folder = fromDisk ? (zaos::directoryExists(sourcePath) || (!sourcePath.empty() && isSeparator(sourcePath.back())))
-                                 : (!sourcePath.empty() && isSeparator(sourcePath.back()));
+    const bool trailingSeparator = !sourcePath.empty() && isSeparator(sourcePath.back());
+    const bool folder = fromDisk ? (facts.directory() || trailingSeparator) : trailingSeparator;
     item = TDirItem{};
-    item.FileName = MakeStoredName(sourcePath, BaseDir, folder);
+    item.FileName = storedName != nullptr ? *storedName : MakeStoredName(sourcePath, BaseDir, folder);
     item.Modified = true;
     item.Password = Password;
     item.SourceFileName = sourcePath;
@@ -101,15 +106,14 @@ void TZABaseArchiver::FillDirItem(int index, const std::string& sourcePath, bool
     item.VersionMadeBy = version;
     item.VersionNeededToExtract = version;
     if (!Password.empty()) item.GeneralPurposeBitFlag = 1;
-    std::uint32_t when = 0;
-    if (!fromDisk || !zaos::fileDosDateTime(sourcePath, when)) when = zaos::currentDosDateTime();
+    const std::uint32_t when = fromDisk && facts.timeKnown ? facts.dosDateTime : zaos::currentDosDateTime();
     item.LastModFileDate = static_cast<std::uint16_t>(when >> 16);
     item.LastModFileTime = static_cast<std::uint16_t>(when & 0xFFFF);
     item.Crc32 = 0xFFFFFFFF;
     item.FileNameLength = static_cast<std::uint16_t>(item.FileName.size());
     std::uint32_t attributes = 0x20;
     if (fromDisk) {
-        attributes = folder ? 0x10 : zaos::fileAttributes(sourcePath);
+        attributes = folder ? 0x10 : facts.attributes;
         if (attributes == zaos::kInvalidAttributes) attributes = 0x20;
     }
     item.ExternalFileAttributes = attributes;
@@ -121,11 +125,13 @@ void TZABaseArchiver::FillDirItem(int index, const std::string& sourcePath, bool
 }
 
 int TZABaseArchiver::AddFileInit(const std::string& sourcePath, const std::string& baseDir, bool fromDisk) {
-    const bool folder = fromDisk ? zaos::directoryExists(sourcePath) : (!sourcePath.empty() && isSeparator(sourcePath.back()));
+    // One look at the file answers whether it is a folder, its attributes and its time.
+    const zaos::FileFacts facts = fromDisk ? zaos::fileFacts(sourcePath) : zaos::FileFacts{};
+    const bool folder = fromDisk ? facts.directory() : (!sourcePath.empty() && isSeparator(sourcePath.back()));
     std::string name = MakeStoredName(sourcePath, baseDir, folder);
     std::uint32_t attributes = 0x20;
     if (fromDisk) {
-        attributes = folder ? 0x10 : zaos::fileAttributes(sourcePath);
+        attributes = folder ? 0x10 : facts.attributes;
         if (attributes == zaos::kInvalidAttributes) attributes = 0x20;
     }
     std::string comment;
@@ -141,8 +147,8 @@ int TZABaseArchiver::AddFileInit(const std::string& sourcePath, const std::strin
     if (dir.FileExists(name, index)) {
         TDirItem& existing = *dir.GetItemPtr(index);
         const std::uint32_t itemTime = (static_cast<std::uint32_t>(existing.LastModFileDate) << 16) | existing.LastModFileTime;
-        std::uint32_t sourceTime = 0;
-        const bool timeKnown = fromDisk && zaos::fileDosDateTime(sourcePath, sourceTime);
+        const std::uint32_t sourceTime = facts.dosDateTime;
+        const bool timeKnown = fromDisk && facts.timeKnown;
         bool replace = false;
         switch (Options.OverwriteMode) {
         case omPrompt: {
@@ -160,12 +166,12 @@ int TZABaseArchiver::AddFileInit(const std::string& sourcePath, const std::strin
         // An item added earlier in this bracket stays an addition: it has no old record.
         const bool isNew = existing.Modified && (existing.Operation == poAdd || existing.Operation == poMove);
         const std::uint8_t previous = existing.Operation;
-        FillDirItem(index, sourcePath, fromDisk);
+        fillDirItem(index, sourcePath, fromDisk, facts, &name);
         dir.GetItemPtr(index)->Operation = isNew ? previous : static_cast<std::uint8_t>(poUpdate);
     } else {
         index = dir.GetCount();
         dir.SetCount(index + 1);
-        FillDirItem(index, sourcePath, fromDisk);
+        fillDirItem(index, sourcePath, fromDisk, facts, &name);
         dir.GetItemPtr(index)->Operation = poAdd;
     }
     TDirItem& item = *dir.GetItemPtr(index);

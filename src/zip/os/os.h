@@ -64,6 +64,15 @@ constexpr std::uint32_t kInvalidAttributes = 0xFFFFFFFF;
 std::uint32_t fileAttributes(const std::string& path);  // Windows attribute bits
 bool setFileAttributes(const std::string& path, std::uint32_t attributes);
 bool fileDosDateTime(const std::string& path, std::uint32_t& dosDateTime);  // date high, time low
+// What fileAttributes and fileDosDateTime would say, from one look at the file: adding a file asks
+// for both, and on a tree of many small files those looks were most of the system's time.
+struct FileFacts {
+    std::uint32_t attributes = kInvalidAttributes;  // kInvalidAttributes: nothing of that name
+    bool timeKnown = false;
+    std::uint32_t dosDateTime = 0;
+    bool directory() const { return attributes != kInvalidAttributes && (attributes & 0x10) != 0; }
+};
+FileFacts fileFacts(const std::string& path);
 // drive is a path; only its drive part counts ("A:", "C:"). POSIX has no removable drive letters.
 bool isRemovableDrive(const std::string& path);
 std::string currentDirectory();

@@ -11,6 +11,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -134,7 +135,14 @@ private:
     int fd_;
 };
 
-bool statPath(const std::string& path, struct stat& st) { return ::stat(systemPath(path).c_str(), &st) == 0; }
+// The path as given first: finding a name in another letter case reads the folder, and is only
+// needed when the name as given is not there.
+bool statPath(const std::string& path, struct stat& st) {
+    std::string direct = toUtf8(path);
+    std::replace(direct.begin(), direct.end(), '\\', '/');
+    if (!direct.empty() && ::stat(direct.c_str(), &st) == 0) return true;
+    return ::stat(systemPath(path).c_str(), &st) == 0;
+}
 
 bool stdinIsTerminal() { return ::isatty(0) == 1; }
 
@@ -156,8 +164,15 @@ std::unique_ptr<NativeFile> openFile(const std::string& path, std::uint16_t mode
     } else if ((mode & 3) == 2) {
         flags = O_RDWR;
     }
-    const std::string sysPath = systemPath(path);
-    const int fd = ::open(sysPath.c_str(), flags | O_CLOEXEC, 0666);
+    // A file opened for reading is tried under the name as given first; looking for the name in
+    // another letter case reads its folder. Writing never creates a second name of another case.
+    int fd = -1;
+    if (flags == O_RDONLY) {
+        std::string direct = toUtf8(path);
+        std::replace(direct.begin(), direct.end(), '\\', '/');
+        if (!direct.empty()) fd = ::open(direct.c_str(), O_RDONLY | O_CLOEXEC);
+    }
+    if (fd < 0) fd = ::open(systemPath(path).c_str(), flags | O_CLOEXEC, 0666);
     if (fd < 0) {
         errorText = std::strerror(errno);
         return nullptr;
@@ -192,14 +207,7 @@ bool createDirectory(const std::string& path) { return ::mkdir(systemPath(path).
 
 bool deleteFile(const std::string& path) { return ::unlink(systemPath(path).c_str()) == 0; }
 
-std::uint32_t fileAttributes(const std::string& path) {
-    struct stat st {};
-    if (path.empty() || !statPath(path, st)) return kInvalidAttributes;
-    if (S_ISDIR(st.st_mode)) return 0x10;
-    std::uint32_t attributes = 0x20;
-    if ((st.st_mode & S_IWUSR) == 0) attributes |= 0x01;
-    return attributes;
-}
+std::uint32_t fileAttributes(const std::string& path) { return fileFacts(path).attributes; }
 
 bool setFileAttributes(const std::string& path, std::uint32_t attributes) {
     const std::string sysPath = systemPath(path);
@@ -209,15 +217,26 @@ bool setFileAttributes(const std::string& path, std::uint32_t attributes) {
 }
 
 bool fileDosDateTime(const std::string& path, std::uint32_t& dosDateTime) {
+    const FileFacts facts = fileFacts(path);
+    if (facts.timeKnown) dosDateTime = facts.dosDateTime;
+    return facts.timeKnown;
+}
+
+FileFacts fileFacts(const std::string& path) {
+    FileFacts facts;
     struct stat st {};
-    if (!statPath(path, st)) return false;
+    if (path.empty() || !statPath(path, st)) return facts;
+    facts.attributes = S_ISDIR(st.st_mode) ? 0x10 : 0x20;
+    if (!S_ISDIR(st.st_mode) && (st.st_mode & S_IWUSR) == 0) facts.attributes |= 0x01;
     std::tm t{};
     const std::time_t when = st.st_mtime;
-    if (::localtime_r(&when, &t) == nullptr || t.tm_year < 80) return false;
-    dosDateTime = (static_cast<std::uint32_t>(t.tm_year - 80) << 25) | (static_cast<std::uint32_t>(t.tm_mon + 1) << 21) |
-                  (static_cast<std::uint32_t>(t.tm_mday) << 16) | (static_cast<std::uint32_t>(t.tm_hour) << 11) |
-                  (static_cast<std::uint32_t>(t.tm_min) << 5) | static_cast<std::uint32_t>(t.tm_sec / 2);
-    return true;
+    if (::localtime_r(&when, &t) != nullptr && t.tm_year >= 80) {
+        facts.timeKnown = true;
+        facts.dosDateTime = (static_cast<std::uint32_t>(t.tm_year - 80) << 25) | (static_cast<std::uint32_t>(t.tm_mon + 1) << 21) |
+                            (static_cast<std::uint32_t>(t.tm_mday) << 16) | (static_cast<std::uint32_t>(t.tm_hour) << 11) |
+                            (static_cast<std::uint32_t>(t.tm_min) << 5) | static_cast<std::uint32_t>(t.tm_sec / 2);
+    }
+    return facts;
 }
 
 bool isRemovableDrive(const std::string&) { return false; }

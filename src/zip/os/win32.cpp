@@ -244,13 +244,23 @@ bool setFileAttributes(const std::string& path, std::uint32_t attributes) {
 }
 
 bool fileDosDateTime(const std::string& path, std::uint32_t& dosDateTime) {
+    const FileFacts facts = fileFacts(path);
+    if (facts.timeKnown) dosDateTime = facts.dosDateTime;
+    return facts.timeKnown;
+}
+
+FileFacts fileFacts(const std::string& path) {
+    FileFacts facts;
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return facts;
+    facts.attributes = data.dwFileAttributes;
     FILETIME local;
     WORD date = 0, time = 0;
-    if (!FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) || !FileTimeToDosDateTime(&local, &date, &time)) return false;
-    dosDateTime = (static_cast<std::uint32_t>(date) << 16) | time;
-    return true;
+    if (FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) && FileTimeToDosDateTime(&local, &date, &time)) {
+        facts.timeKnown = true;
+        facts.dosDateTime = (static_cast<std::uint32_t>(date) << 16) | time;
+    }
+    return facts;
 }
 
 bool isRemovableDrive(const std::string& path) {
