@@ -467,6 +467,9 @@ bool TZABaseArchiver::decodeBlockFormat(TStream* archive, TStream* output, const
         const std::int64_t left = total - written;
         const std::int64_t expected = (b + 1 == blocks) ? left : std::min<std::int64_t>(blockSize, left);
         if (expected < 0 || expected > kLargestOwnBlock) return false;
+        // Deflate gives at most 1032 bytes per byte of input: a block that claims more is damaged,
+        // and is refused before room for it is made.
+        if (compressed && expected > static_cast<std::int64_t>(length) * 1032) return false;
         const unsigned char* result = data.data();
         std::size_t resultSize = data.size();
         if (compressed) {
