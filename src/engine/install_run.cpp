@@ -14,6 +14,7 @@
 
 #include <cmath>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace tarnwick {
@@ -51,6 +52,8 @@ private:
     void failDamagedData(const std::string& problem);
     bool placeFiles();
     void deleteTemporaryItems();
+    void placedAt(const TFileRecord& record, const std::string& path);
+    std::unordered_set<std::int32_t> movedItems_;  // items moved out of the temporary folder
     bool applyRegistry();
     void makeShortcuts();
     bool registerUninstaller();
@@ -270,6 +273,13 @@ void TInstallation::failDamagedData(const std::string& problem) {
     host_.Terminate();
 }
 
+// A file record's item is in its place: logged, the main program noted, the bar stepped.
+void TInstallation::placedAt(const TFileRecord& record, const std::string& path) {
+    host_.Log("File: " + path);
+    if (record.itemNumber == state_.mainItemNumber) mainProgramPath_ = path;
+    host_.StepProgress();
+}
+
 bool TInstallation::placeFiles() {
     // An item goes by move to the last place that names it and by copy to the places before, so
     // no item's bytes are written twice and the clean-up has less to do.
@@ -292,6 +302,16 @@ bool TInstallation::placeFiles() {
             }
         } else if (record.type == frFile) {
             if (record.itemNumber != kUntrackedItem) {
+                const std::string item = itemPath(record.itemNumber);
+                const bool lastPlace = lastUse[record.itemNumber] == i;
+                // Most files go where nothing of their name is yet: placing without replacing
+                // looks the name up once. Under Wine every look-up of a missing name reads the
+                // whole folder, and a product's folder may hold thousands of files.
+                if (lastPlace ? mover.MoveToFreeName(item, path) : CopyFileA(item.c_str(), path.c_str(), TRUE) != 0) {
+                    if (lastPlace) movedItems_.insert(record.itemNumber);
+                    placedAt(record, path);
+                    continue;
+                }
                 if (fileExists(path) && !DeleteFileA(path.c_str())) {
                     host_.Log(withSystemError("Cannot replace " + path, GetLastError()));
                     SetCurrentDirectoryA(state_.setupFolder.c_str());
@@ -300,9 +320,7 @@ bool TInstallation::placeFiles() {
                     host_.Terminate();
                     return false;
                 }
-                const std::string item = itemPath(record.itemNumber);
-                const bool placed = lastUse[record.itemNumber] == i ? mover.Move(item, path)
-                                                                     : CopyFileA(item.c_str(), path.c_str(), FALSE) != 0;
+                const bool placed = lastPlace ? mover.Move(item, path) : CopyFileA(item.c_str(), path.c_str(), FALSE) != 0;
                 if (!placed) {
                     // A product with a file missing must not be registered as installed: a full
                     // disk or a file that cannot be made stops the run, naming the file.
@@ -314,8 +332,8 @@ bool TInstallation::placeFiles() {
                     failWrite(path, writeFailureReason(folder, fileSize(item), error));
                     return false;
                 }
-                host_.Log("File: " + path);
-                if (record.itemNumber == state_.mainItemNumber) mainProgramPath_ = path;
+                placedAt(record, path);
+                continue;
             }
             host_.StepProgress();
         }
@@ -326,7 +344,8 @@ bool TInstallation::placeFiles() {
 void TInstallation::deleteTemporaryItems() {
     for (std::int32_t n = 1; n <= state_.itemCount; ++n) {
         host_.ProcessMessages();
-        DeleteFileA((state_.temporaryFolder + itemPath(n)).c_str());
+        // A moved item is gone already; asking the system to delete it would only look it up.
+        if (movedItems_.count(n) == 0) DeleteFileA((state_.temporaryFolder + itemPath(n)).c_str());
         host_.SetProgressPosition(host_.ProgressPosition() + 1);
     }
     for (std::int64_t n = 1; n <= state_.itemCount; n += kItemsPerFolder)

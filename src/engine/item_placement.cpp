@@ -39,6 +39,12 @@ bool TItemMover::Move(const std::string& item, const std::string& destination) {
     return true;
 }
 
+bool TItemMover::MoveToFreeName(const std::string& item, const std::string& destination) {
+    if (!MoveFileExA(item.c_str(), destination.c_str(), MOVEFILE_COPY_ALLOWED)) return false;
+    if (!passDownTheSame(folderOf(item), folderOf(destination))) inheritFromFolder(destination);
+    return true;
+}
+
 bool TItemMover::passDownTheSame(const std::string& folderA, const std::string& folderB) {
     const std::vector<unsigned char>& a = accessListOf(folderA);
     const std::vector<unsigned char>& b = accessListOf(folderB);

@@ -13,6 +13,9 @@ public:
     // back to a copy when the move cannot be made. Like a copy, a failure is not reported.
     // False when the item could neither be moved nor copied there (GetLastError tells why).
     bool Move(const std::string& item, const std::string& destination);
+    // Moves item to destination only where nothing of that name is yet: false, with nothing
+    // changed, when something is (or the move fails for any other reason).
+    bool MoveToFreeName(const std::string& item, const std::string& destination);
 
 private:
     bool passDownTheSame(const std::string& folderA, const std::string& folderB);
