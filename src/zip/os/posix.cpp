@@ -46,11 +46,15 @@ std::string toUtf8(const std::string& text) {
 
 // Windows looks names up without regard to case; a volume named "data.Z01" must find the
 // "data.z01" that another tool wrote. Only the last component is looked up that way.
-std::string systemPath(const std::string& ansiPath) {
+// The path as given, in the system's encoding and separators.
+std::string givenPath(const std::string& ansiPath) {
     std::string path = toUtf8(ansiPath);
-    for (char& c : path) {
-        if (c == '\\') c = '/';
-    }
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+std::string systemPath(const std::string& ansiPath) {
+    const std::string path = givenPath(ansiPath);
     struct stat st {};
     if (path.empty() || ::lstat(path.c_str(), &st) == 0) return path;
     const std::size_t slash = path.find_last_of('/');
@@ -138,10 +142,24 @@ private:
 // The path as given first: finding a name in another letter case reads the folder, and is only
 // needed when the name as given is not there.
 bool statPath(const std::string& path, struct stat& st) {
-    std::string direct = toUtf8(path);
-    std::replace(direct.begin(), direct.end(), '\\', '/');
+    const std::string direct = givenPath(path);
     if (!direct.empty() && ::stat(direct.c_str(), &st) == 0) return true;
     return ::stat(systemPath(path).c_str(), &st) == 0;
+}
+
+std::uint32_t attributesOf(const struct stat& st) {
+    if (S_ISDIR(st.st_mode)) return 0x10;
+    return (st.st_mode & S_IWUSR) == 0 ? 0x21 : 0x20;
+}
+
+bool dosDateTimeOf(const struct stat& st, std::uint32_t& dosDateTime) {
+    std::tm t{};
+    const std::time_t when = st.st_mtime;
+    if (::localtime_r(&when, &t) == nullptr || t.tm_year < 80) return false;
+    dosDateTime = (static_cast<std::uint32_t>(t.tm_year - 80) << 25) | (static_cast<std::uint32_t>(t.tm_mon + 1) << 21) |
+                  (static_cast<std::uint32_t>(t.tm_mday) << 16) | (static_cast<std::uint32_t>(t.tm_hour) << 11) |
+                  (static_cast<std::uint32_t>(t.tm_min) << 5) | static_cast<std::uint32_t>(t.tm_sec / 2);
+    return true;
 }
 
 bool stdinIsTerminal() { return ::isatty(0) == 1; }
@@ -168,8 +186,7 @@ std::unique_ptr<NativeFile> openFile(const std::string& path, std::uint16_t mode
     // another letter case reads its folder. Writing never creates a second name of another case.
     int fd = -1;
     if (flags == O_RDONLY) {
-        std::string direct = toUtf8(path);
-        std::replace(direct.begin(), direct.end(), '\\', '/');
+        const std::string direct = givenPath(path);
         if (!direct.empty()) fd = ::open(direct.c_str(), O_RDONLY | O_CLOEXEC);
     }
     if (fd < 0) fd = ::open(systemPath(path).c_str(), flags | O_CLOEXEC, 0666);
@@ -207,7 +224,10 @@ bool createDirectory(const std::string& path) { return ::mkdir(systemPath(path).
 
 bool deleteFile(const std::string& path) { return ::unlink(systemPath(path).c_str()) == 0; }
 
-std::uint32_t fileAttributes(const std::string& path) { return fileFacts(path).attributes; }
+std::uint32_t fileAttributes(const std::string& path) {
+    struct stat st {};
+    return path.empty() || !statPath(path, st) ? kInvalidAttributes : attributesOf(st);
+}
 
 bool setFileAttributes(const std::string& path, std::uint32_t attributes) {
     const std::string sysPath = systemPath(path);
@@ -226,16 +246,8 @@ FileFacts fileFacts(const std::string& path) {
     FileFacts facts;
     struct stat st {};
     if (path.empty() || !statPath(path, st)) return facts;
-    facts.attributes = S_ISDIR(st.st_mode) ? 0x10 : 0x20;
-    if (!S_ISDIR(st.st_mode) && (st.st_mode & S_IWUSR) == 0) facts.attributes |= 0x01;
-    std::tm t{};
-    const std::time_t when = st.st_mtime;
-    if (::localtime_r(&when, &t) != nullptr && t.tm_year >= 80) {
-        facts.timeKnown = true;
-        facts.dosDateTime = (static_cast<std::uint32_t>(t.tm_year - 80) << 25) | (static_cast<std::uint32_t>(t.tm_mon + 1) << 21) |
-                            (static_cast<std::uint32_t>(t.tm_mday) << 16) | (static_cast<std::uint32_t>(t.tm_hour) << 11) |
-                            (static_cast<std::uint32_t>(t.tm_min) << 5) | static_cast<std::uint32_t>(t.tm_sec / 2);
-    }
+    facts.attributes = attributesOf(st);
+    facts.timeKnown = dosDateTimeOf(st, facts.dosDateTime);
     return facts;
 }
 
