@@ -2,7 +2,8 @@
 # Adding many small files: `tarnwick-zip add ARCHIVE '*.*' -C tree --level 6` against
 # `zip -qr -6` on the same generated tree, in one run, repetitions interleaved so that both sides
 # see the same load. With BEFORE set to another tarnwick-zip (an older build), it runs beside
-# them as a third side.
+# them as a third side. Then each side replaces the first item of zip's archive of the tree with
+# a changed file: an update that keeps every other item.
 #
 #   bench/zip/zip_many_vs_peers.sh [BUILD_DIR]       (default: build/native)
 #   REPS=3 FILES=70000 BEFORE=/path/to/old/tarnwick-zip bench/zip/zip_many_vs_peers.sh
@@ -42,6 +43,10 @@ PY
 # One timed run: prints seconds; out.zip removed before, its item count checked after.
 run() {
   rm -f "$WORK/out.zip"
+  timed "$@"
+}
+# One timed command, output dropped: prints its wall seconds.
+timed() {
   local t0 t1
   t0=$(date +%s.%N)
   "$@" >/dev/null
@@ -71,4 +76,34 @@ for side in "${sides[@]}"; do
   read -r -a ts <<<"${times[$side]}"
   printf '%s\n' "${ts[@]}" | sort -n | awk -v side="$side" -v n="${counts[$side]}" \
     '{a[NR]=$1} END {printf "  %-28s %6.2f-%.2f s, median %.2f s (%d files in the archive)\n", side, a[1], a[NR], a[int((NR+1)/2)], n}'
+done
+
+# Replacing the first item: every other record is kept, so the update finds each one's old
+# record; each side starts from a copy of zip's archive of the whole tree.
+(cd tree && zip -qr -6 "$WORK/full.zip" .)
+first=$(python3 -c "import zipfile, sys; print([i.filename for i in zipfile.ZipFile(sys.argv[1]).infolist() if not i.is_dir()][0])" "$WORK/full.zip")
+mkdir -p "$WORK/changed/$(dirname "$first")"
+echo "changed" >"$WORK/changed/$first"
+replace_sides=("tarnwick-zip add" "zip -q")
+[ -z "$BEFORE" ] || replace_sides+=("tarnwick-zip add (BEFORE)")
+declare -A replaced
+for rep in $(seq "$REPS"); do
+  for side in "${replace_sides[@]}"; do
+    cp "$WORK/full.zip" "$WORK/out.zip"
+    sync
+    case $side in
+      "tarnwick-zip add") t=$(cd "$WORK" && timed "$TOOL" add out.zip "$first" -C changed --level 6) ;;
+      "zip -q") t=$(cd "$WORK/changed" && timed zip -q "$WORK/out.zip" "$first") ;;
+      *) t=$(cd "$WORK" && timed "$BEFORE" add out.zip "$first" -C changed --level 6) ;;
+    esac
+    [ "$(unzip -p "$WORK/out.zip" "$first")" = "changed" ] || { echo "$side did not replace $first" >&2; exit 1; }
+    replaced[$side]="${replaced[$side]:-} $t"
+    echo "  rep $rep: replace, $side ${t}s"
+  done
+done
+echo "[bench] replacing the first of $FILES items ($REPS runs each; min-max, median)"
+for side in "${replace_sides[@]}"; do
+  read -r -a ts <<<"${replaced[$side]}"
+  printf '%s\n' "${ts[@]}" | sort -n | awk -v side="$side" \
+    '{a[NR]=$1} END {printf "  %-28s %6.2f-%.2f s, median %.2f s\n", side, a[1], a[NR], a[int((NR+1)/2)]}'
 done

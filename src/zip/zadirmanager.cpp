@@ -65,13 +65,17 @@ void TZADirArray::SetCount(int count) {
     if (count > allocated_) {
         step_ = std::min(step_ * 2, maxStep_);
         allocated_ = std::max(allocated_ + step_, count);
-        items_.resize(static_cast<std::size_t>(allocated_));
+        // Room for every allocated slot, so items stay where they are until the next step, as
+        // they always did; the room at least doubles, so the items move a bounded number of times.
+        items_.reserve(std::max(static_cast<std::size_t>(allocated_), 2 * items_.capacity()));
     } else if (count == 0) {
         for (TDirItem& item : items_) releaseItem(item);
         items_.clear();
         items_.shrink_to_fit();
         allocated_ = 0;
     }
+    // Slots past the highest count ever set are made when first used.
+    if (static_cast<std::size_t>(count) > items_.size()) items_.resize(static_cast<std::size_t>(count));
     // Slots come back as they were left when the array shrank, tags and all.
     for (int i = count_; i < count; ++i)
         if (items_[static_cast<std::size_t>(i)].Tag != 0) tagged_.push_back(i);

@@ -6,6 +6,8 @@
 // TempDir): the archive's first bytes followed by the tail are the old archive.
 #include <algorithm>
 #include <exception>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -60,6 +62,36 @@ bool keepsData(const TDirItem& item) {
 
 // Sources this large may deflate past 4 GiB; their local header gets the ZIP64 block up front.
 constexpr std::int64_t kZip64SourceThreshold = 0xF0000000LL;
+
+// The old records by their exact names, each name's records in archive order, for finding the
+// first one not yet used: one search per item kept instead of a pass over every old record.
+class OldRecordsByName {
+public:
+    int FirstUnused(const TZADirArray& old, const std::string& name, const std::vector<bool>& used) {
+        if (!built_) {
+            for (int j = 0; j < old.GetCount(); ++j) records_[old.GetItemPtr(j)->FileName].indexes.push_back(j);
+            built_ = true;
+        }
+        const auto found = records_.find(name);
+        if (found == records_.end()) return -1;
+        Records& records = found->second;
+        // A record once used stays used, so the ones before the cursor need no second look.
+        while (records.next < records.indexes.size() && used[static_cast<std::size_t>(records.indexes[records.next])]) ++records.next;
+        return records.next < records.indexes.size() ? records.indexes[records.next] : -1;
+    }
+
+private:
+    struct Records {
+        std::vector<int> indexes;
+        std::size_t next = 0;
+    };
+    std::unordered_map<std::string_view, Records> records_;
+    bool built_ = false;
+};
+// A source up to this size is compressed into memory behind its header and written with one
+// call once its sizes are known, instead of a header, the data and the header again after a
+// seek back: three writes and two seeks a file cost more than compressing a small file.
+constexpr std::int64_t kStagedSourceLimit = 512 * 1024;  // within one input block at every level
 
 } // namespace
 
@@ -181,6 +213,7 @@ void TZABaseArchiver::ForceUpdate() {
         archiveStream_->SetSize(start);
         archiveStream_->SetPosition(start);
         std::vector<bool> used(static_cast<std::size_t>(old.GetCount()), false);
+        OldRecordsByName oldRecords;
         for (int i = 0; i < k; ++i) used[static_cast<std::size_t>(i)] = true;
         for (int i = k; i < dir.GetCount() && !Cancel && !abort;) {
             TDirItem& item = *dir.GetItemPtr(i);
@@ -211,11 +244,8 @@ void TZABaseArchiver::ForceUpdate() {
             if (!written) {
                 // Old data (unchanged items, or a replacement whose new data failed); new items
                 // without an old record are dropped.
-                int found = -1;
                 const std::string& wanted = item.Modified && item.Operation == poRename ? item.OldFileName : item.FileName;
-                for (int j = 0; j < old.GetCount() && found < 0; ++j) {
-                    if (!used[static_cast<std::size_t>(j)] && old.GetItemPtr(j)->FileName == wanted) found = j;
-                }
+                const int found = oldRecords.FirstUnused(old, wanted, used);
                 if (found < 0 && tried) {
                     if (item.OwnsDataStream) delete item.DataStream;
                     item.DataStream = nullptr;
@@ -367,9 +397,12 @@ bool TZABaseArchiver::writeNewItem(int index) {
         return h;
     };
     const auto first = localHeader(item.Crc32, 0, zip64 ? 0xFFFFFFFF : static_cast<std::uint32_t>(sourceSize));
-    archiveStream_->WriteBuffer(first.data(), first.size());
+    const bool staged = source != nullptr && sourceSize <= kStagedSourceLimit;
+    TMemoryStream stage;
+    TStream* target = staged ? static_cast<TStream*>(&stage) : archiveStream_;
+    target->WriteBuffer(first.data(), first.size());
     if (source != nullptr) {
-        if (!InternalCompressFile(source, archiveStream_, item)) return false;
+        if (!InternalCompressFile(source, target, item)) return false;
     } else {
         item.Crc32 = 0;
         item.CompressedSize = 0;
@@ -381,11 +414,24 @@ bool TZABaseArchiver::writeNewItem(int index) {
         item.CompressedSize = 0xFFFFFFFF;
         item.UncompressedSize = 0xFFFFFFFF;
     }
-    const std::int64_t end = archiveStream_->GetPosition();
     const auto final = localHeader(item.Crc32, item.CompressedSize, item.UncompressedSize);
-    archiveStream_->SetPosition(offset);
-    archiveStream_->WriteBuffer(final.data(), final.size());
-    archiveStream_->SetPosition(end);
+    if (staged) {
+        // The header's length depends on the name and the ZIP64 block only, so the final one
+        // takes the first one's place exactly.
+        std::copy(final.begin(), final.end(), stage.Bytes().begin());
+        // A short write fails the way the header's or the data's own write would have: the
+        // header (and an encryption header) raise, the data is the item's failure.
+        const auto size = static_cast<std::size_t>(stage.GetSize());
+        const std::size_t headers = final.size() + (item.Password.empty() ? 0 : 12);
+        const std::size_t wrote = archiveStream_->Write(stage.Memory(), size);
+        if (wrote < std::min(headers, size)) throw EWriteError("Stream write error");
+        if (wrote < size) throw EZAException(TZANativeError::CompressedSize, {sourceSize, std::int64_t{0}}, this);
+    } else {
+        const std::int64_t end = archiveStream_->GetPosition();
+        archiveStream_->SetPosition(offset);
+        archiveStream_->WriteBuffer(final.data(), final.size());
+        archiveStream_->SetPosition(end);
+    }
     TZADirManager::SetZip64Extra(item);
     item.RawFileName = name;
     item.LoadedFileName = item.FileName;
