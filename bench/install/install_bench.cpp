@@ -12,6 +12,8 @@
 //   total <seconds>
 //   calls <ProcessMessages passes> <progress positions> <extraction progress events>
 // Exit status 0 when the run finished cleanly, 1 otherwise (with the reason on stderr).
+// TARNWICK_DECODE_AHEAD=0 in the environment turns off decoding the next item on a second
+// thread, for a figure of the run without it.
 //
 // --extract-split takes the extract phase apart on WORK\data.zip, with no installation around it.
 // VARIANT is one of (each prints "split VARIANT <seconds>"):
@@ -29,6 +31,7 @@
 #include "engine/registry_access.h"
 #include "package/package_reader.h"
 #include "package/package_writer.h"
+#include "zip/zadecode.h"
 #include "zip/ziparchiver.h"
 #include "zip/zastream.h"
 
@@ -38,6 +41,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -196,6 +200,8 @@ void setUpArchiver(TZipArchiver& archiver, TRunHost& host, double& lastProgress,
 }
 
 int benchMain(const std::string& work) {
+    if (const char* ahead = std::getenv("TARNWICK_DECODE_AHEAD"); ahead != nullptr && std::string(ahead) == "0")
+        zadetail::extractionPrefetch() = false;
     const std::string run = work + "\\run";
     clearEarlierRun(run);
     for (const char* d : {"\\Setup", "\\Temp", "\\PF", "\\Programs", "\\Desktop"}) fs::create_directories(run + d);

@@ -1,5 +1,7 @@
 #include "engine/install_run.h"
 
+#include <algorithm>
+
 #include "cipher/myblowfish.h"
 #include "engine/file_checks.h"
 #include "engine/folder_creation.h"
@@ -249,6 +251,13 @@ std::string TInstallation::extractionProblem() {
         };
         // The main program comes last, so that everything it may need is already in place.
         const std::int32_t main = state_.mainItemNumber;
+        std::vector<std::string> order;
+        order.reserve(static_cast<std::size_t>(std::max(state_.itemCount, 0)));
+        for (std::int32_t n = 1; n <= state_.itemCount; ++n)
+            if (n != main) order.push_back(itemName(n));
+        if (main >= 1 && main <= state_.itemCount) order.push_back(itemName(main));
+        // Each item is then decoded on the second core while the one before it is written.
+        archiver_.PlanExtractions(order);
         bool whole = true;
         for (std::int32_t n = 1; whole && n <= state_.itemCount; ++n)
             if (n != main) whole = extract(n);

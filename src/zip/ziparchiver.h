@@ -270,6 +270,11 @@ public:
     void ExtractFiles(const std::string& fileMask, int searchAttr, const std::string& exclusionMask);
     void TestFiles();
     void TestFiles(const std::string& fileMask, int searchAttr, const std::string& exclusionMask);
+    // The names the next extractions will ask for one call each, in that order (an installation
+    // extracts its items so). While one of them is written, the next is decoded on a second
+    // thread, as in a batch of several items; the files and events stay the same. Opening,
+    // closing or changing the archive forgets the plan.
+    void PlanExtractions(const std::vector<std::string>& names);
     void ExtractToStream(const std::string& fileName, TStream* stream);
     void ExtractToBuffer(const std::string& fileName, void* buffer, std::int64_t count);
     void ExtractToString(const std::string& fileName, std::string& text);
@@ -449,6 +454,11 @@ private:
     // thread (zadecode.h), and the batch's items in order.
     std::shared_ptr<TZAPrefetcher> prefetch_;
     std::vector<int> batchOrder_;
+    // Across one-item extractions (PlanExtractions): the item planned after each directory
+    // index (-1: none), and the decoder kept from one call to the next.
+    std::vector<int> plannedNext_;
+    std::shared_ptr<TZAPrefetcher> plannedPrefetch_;
+    void forgetPlan();
     int nextToExtract(int index) const;
     TZASpanningMode spanningMode_ = smNone;
     bool inMemory_ = false;

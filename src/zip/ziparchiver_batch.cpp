@@ -64,6 +64,11 @@ void TZABaseArchiver::ProcessTaggedFiles(TZAProcessOperation operation, const TZ
             batchOrder_.reserve(static_cast<std::size_t>(SelectedFileCount));
             for (int i = dir.NextTagged(0); i >= 0; i = dir.NextTagged(i + 1)) batchOrder_.push_back(i);
             prefetch_ = std::make_shared<TZAPrefetcher>();
+        } else if (operation == poExtract && SelectedFileCount == 1 && !plannedNext_.empty() &&
+                   zadetail::extractionPrefetch()) {
+            // One planned item of several calls: the decoder and its thread outlive the call.
+            if (!plannedPrefetch_) plannedPrefetch_ = std::make_shared<TZAPrefetcher>();
+            prefetch_ = plannedPrefetch_;
         }
     }
     if (extractOrTest) DoOnOverallProgress(0, operation, ppStart, Cancel);

@@ -270,8 +270,38 @@ void TZABaseArchiver::ExtractItem(int index, TStream* output) {
     if (!ok && !Cancel && !ExtractCorruptedFiles && !SkipFile) throw EZAException(TZANativeError::ItemDataInvalid, this);
 }
 
+void TZABaseArchiver::PlanExtractions(const std::vector<std::string>& names) {
+    CheckInactive();
+    CheckInUpdate();
+    forgetPlan();
+    if constexpr (kDecodeAhead) {
+        if (spanningMode_ != smNone) return;
+        plannedNext_.assign(static_cast<std::size_t>(dirManager_->CentralDir.GetCount()), -1);
+        // A name found as an item of its own; a name that is not (a mask, a missing item) only
+        // leaves its neighbours undecoded ahead.
+        int previous = -1;
+        for (const std::string& name : names) {
+            int index = -1;
+            if (!dirManager_->CentralDir.FileExists(name, index)) index = -1;
+            if (previous >= 0 && index >= 0) plannedNext_[static_cast<std::size_t>(previous)] = index;
+            previous = index;
+        }
+    } else {
+        (void)names;
+    }
+}
+
+void TZABaseArchiver::forgetPlan() {
+    plannedNext_.clear();
+    plannedPrefetch_.reset();
+}
+
 #ifndef TARNWICK_ZIP_NO_DECODE_AHEAD
 int TZABaseArchiver::nextToExtract(int index) const {
+    if (batchOrder_.empty()) {
+        const auto at = static_cast<std::size_t>(index);
+        return at < plannedNext_.size() ? plannedNext_[at] : -1;
+    }
     const auto next = std::upper_bound(batchOrder_.begin(), batchOrder_.end(), index);
     return next == batchOrder_.end() ? -1 : *next;
 }

@@ -86,6 +86,7 @@ void TZABaseArchiver::CloseArchive() {
         active_ = false;
     }
     prefetch_.reset();
+    forgetPlan();
     freeArchiveStream();
     dirManager_.reset();
 }

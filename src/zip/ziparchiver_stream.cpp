@@ -175,6 +175,7 @@ std::unique_ptr<TZADirManager> TZABaseArchiver::newDirManager(TStream* stream, b
 }
 
 void TZABaseArchiver::internalOpen() {
+    forgetPlan();
     if (OpenMode == 0xFFFF || inMemory_) {
         if (inMemory_) {
             setArchiveStream(new TMemoryStream, true);

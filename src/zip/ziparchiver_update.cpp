@@ -115,6 +115,7 @@ void TZABaseArchiver::ForceUpdate() {
     if (UpdateCount <= 0) return;
     UpdateCount = 0;
     if (!active_ || !dirManager_ || archiveStream_ == nullptr) return;
+    forgetPlan();  // the items may move
     BatchLock lock;
     TZADirManager& dm = *dirManager_;
     TZADirArray& dir = dm.CentralDir;

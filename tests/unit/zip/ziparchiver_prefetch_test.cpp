@@ -3,6 +3,7 @@
 // what the one-thread extraction gives: each case runs both ways and compares.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -147,12 +148,35 @@ const Case kCases[] = {
          };
      }},
     {"testing instead of extracting", withDamage, nullptr, [](TZipArchiver& z) { z.TestFiles("*", 63, ""); }},
-    // As an installation takes its items: one call per item, each decoded as it is written.
+    // One call per item without a plan: each decoded as it is written.
     {"one item per call", mixed, nullptr,
      [](TZipArchiver& z) {
          for (const FixtureEntry& e : mixed().entries) z.ExtractFiles(e.name, 63, "");
      },
      false},
+    // As an installation takes its items: one call each, in a planned order that is not the
+    // directory's (the main program last), damaged items among them.
+    {"one planned item per call", withDamage, nullptr,
+     [](TZipArchiver& z) {
+         std::vector<std::string> order;
+         for (const FixtureEntry& e : mixed().entries) order.insert(order.begin(), e.name);
+         std::rotate(order.begin(), order.begin() + 1, order.end());
+         z.PlanExtractions(order);
+         for (const std::string& name : order) z.ExtractFiles(name, 63, "");
+     }},
+    // Calls that leave the plan, a name the archive lacks, and a change of the archive between
+    // calls: whatever was decoded ahead for another item is dropped.
+    {"calls that do not follow the plan", mixed, nullptr,
+     [](TZipArchiver& z) {
+         z.PlanExtractions({"readme.txt", "bin/tool.dll", "missing.txt", "docs/manual.txt", "last.txt", "empty.txt"});
+         for (const char* name : {"readme.txt", "bin/tool.dll", "docs/manual.txt", "readme.txt", "last.txt"})
+             z.ExtractFiles(name, 63, "");
+         z.PlanExtractions({"data/secret.txt", "last.txt", "empty.txt"});
+         z.ExtractFiles("data/secret.txt", 63, "");
+         z.DeleteFiles("data/secret.txt", 63, "");
+         z.ExtractFiles("last.txt", 63, "");
+         z.ExtractFiles("empty.txt", 63, "");
+     }},
 };
 
 TEST(ExtractAhead, FilesAndEventsAreThoseOfTheOneThreadExtraction) {
