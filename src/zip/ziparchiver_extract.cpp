@@ -121,7 +121,9 @@ bool TZABaseArchiver::ForceDirectories(const std::string& path) {
     if (path.empty()) throw EZAException(TZANativeError::BlankFolder, nullptr);
     std::string dir = path;
     while (dir.size() > 1 && (dir.back() == '\\' || dir.back() == '/')) dir.pop_back();
-    if (dir.size() <= 2 || zaos::directoryExists(dir)) return true;
+    // A drive ("C:") or a root is there to begin with; a short name ("x1") is a folder to make.
+    const bool driveOrRoot = dir.size() == 1 ? (dir[0] == '\\' || dir[0] == '/') : dir.size() == 2 && dir[1] == ':';
+    if (driveOrRoot || zaos::directoryExists(dir)) return true;
     const std::size_t slash = dir.find_last_of("\\/");
     if (slash != std::string::npos && slash > 0) {
         const std::string parent = dir.substr(0, slash);

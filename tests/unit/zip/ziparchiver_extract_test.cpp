@@ -100,6 +100,24 @@ TEST_F(ExtractTest, WithoutCreateDirsEverythingLandsInTheDestination) {
     EXPECT_FALSE(std::filesystem::exists(out.path() / "docs"));
 }
 
+// A destination given relative to the current folder is made as needed, however short its name:
+// a name of one or two characters is a folder like any other, not a drive.
+TEST_F(ExtractTest, ShortRelativeDestinationsAreMadeInTheCurrentFolder) {
+    FixtureArchive a;
+    a.entries = {{.name = "d/a.txt", .data = "nested"}};
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(out.path());
+    for (const char* destination : {"x", "x1", "ab/cd"}) {
+        SCOPED_TRACE(destination);
+        open(a);
+        z().BaseDir = destination;
+        z().ExtractFiles("*", 63, "");
+        EXPECT_TRUE(failures().empty());
+        EXPECT_EQ(out.read(std::string(destination) + "/d/a.txt"), "nested");
+    }
+    std::filesystem::current_path(previous);
+}
+
 // Names from the archive never leave the destination folder; the failure event gets error 19.
 TEST_F(ExtractTest, NamesThatEscapeTheDestinationFailWith19) {
     const char* escaping[] = {"../evil.txt", "a/../../evil.txt", "/abs/evil.txt", "\\abs\\evil.txt",
