@@ -28,6 +28,7 @@
 //                       extraction makes per item, by itself
 #include "cipher/myblowfish.h"
 #include "engine/install_run.h"
+#include "engine/message_pacing.h"
 #include "engine/registry_access.h"
 #include "package/package_reader.h"
 #include "package/package_writer.h"
@@ -76,6 +77,7 @@ public:
     void SetProgressLabel(const std::string&) override {}
     void ProcessMessages() override {
         ++passes;
+        if (!pacer_.Due()) return;  // as the window paces its passes
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
@@ -98,6 +100,7 @@ public:
 private:
     int max_ = 100;
     int position_ = 0;
+    TMessagePacer pacer_;
 };
 
 double seconds(Clock::time_point from, Clock::time_point to) {

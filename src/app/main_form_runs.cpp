@@ -7,6 +7,7 @@
 #include "app/setup_log.h"
 #include "cipher/myblowfish.h"
 #include "engine/install_run.h"
+#include "engine/message_pacing.h"
 #include "engine/registry_access.h"
 #include "engine/shortcut.h"
 #include "engine/uninstall_run.h"
@@ -33,7 +34,9 @@ public:
     }
     int ProgressPosition() const override { return form_.ProgressBar1->Position(); }
     void SetProgressLabel(const std::string& text) override { form_.ProgressLabel->SetCaption(text); }
-    void ProcessMessages() override { ui::Application->ProcessMessages(); }
+    void ProcessMessages() override {
+        if (pacer_.Due()) ui::Application->ProcessMessages();
+    }
     void ShowMessage(const std::string& text) override { form_.Notify(text); }
     void Terminate() override { ui::Application->Terminate(); }
     void SetNavigationEnabled(bool enabled) override {
@@ -48,6 +51,7 @@ public:
 
 private:
     TMainForm& form_;
+    TMessagePacer pacer_;
 };
 
 TRunState runState(const TMainForm& f) {
