@@ -9,6 +9,9 @@
 #
 # Prints, per side, the median wall time with the range over the runs, the median CPU time (user
 # + system) and how many times faster than unzip. Each run writes into a fresh folder.
+# FRESH_FS=1 (needs root) does all of it on an ext4 file system made for the run (a loop-mounted
+# sparse image of FS_SIZE, default 3G): on a disk where many files were made and deleted before,
+# ext4 spends seconds of kernel time finding room for new files, on both sides.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=${1:-$ROOT/build/native}
@@ -23,6 +26,14 @@ for tool in unzip zip python3 /usr/bin/time; do
 done
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-zip-extract.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
+if [ "${FRESH_FS:-0}" = 1 ]; then
+  IMAGE=$WORK.img
+  truncate -s "${FS_SIZE:-3G}" "$IMAGE"
+  mkfs.ext4 -q -F "$IMAGE"
+  mount -o loop "$IMAGE" "$WORK"
+  trap 'cd /; umount "$WORK"; rm -rf "$WORK" "$IMAGE"' EXIT
+  echo "[bench] on a fresh ext4 file system at $WORK"
+fi
 cd "$WORK"
 
 echo "[bench] generating $FILES files"
