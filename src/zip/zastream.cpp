@@ -113,8 +113,13 @@ std::size_t TZAFileStream::Read(void* buffer, std::size_t count) {
             filePosition_ = position_;
             break;
         }
-        cache_.resize(kCacheSize);
-        const std::size_t n = file_->read(cache_.data(), kCacheSize);
+        // Up to the end when the size is known: a small file is then read by one call, with no
+        // second call that only finds the end. A file grown since is read on by the next fill.
+        std::size_t want = kCacheSize;
+        if (size_ > position_ && size_ - position_ < static_cast<std::int64_t>(kCacheSize))
+            want = static_cast<std::size_t>(size_ - position_);
+        cache_.resize(want);
+        const std::size_t n = file_->read(cache_.data(), want);
         cache_.resize(n);
         cacheStart_ = position_;
         filePosition_ = position_ + static_cast<std::int64_t>(n);

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <ctime>
 #include <iostream>
+#include <utility>
 #include <vector>
 
 namespace tarnwick::zaos {
@@ -83,7 +84,8 @@ mode_t modeWithAttributes(mode_t mode, std::uint32_t attributes) {
 
 class PosixFile final : public NativeFile {
 public:
-    explicit PosixFile(int fd) : fd_(fd) {}
+    // sizeAtOpen: the size a file opened for reading had when it was opened (-1: ask).
+    explicit PosixFile(int fd, std::int64_t sizeAtOpen = -1) : fd_(fd), sizeAtOpen_(sizeAtOpen) {}
     ~PosixFile() override { ::close(fd_); }
 
     std::size_t read(void* buffer, std::size_t count) override {
@@ -110,6 +112,9 @@ public:
     }
     bool seek(std::int64_t position) override { return ::lseek(fd_, position, SEEK_SET) == position; }
     std::int64_t size() override {
+        // Asked once per file that is added, right after opening it: the look that opened it
+        // already knows.
+        if (sizeAtOpen_ >= 0) return std::exchange(sizeAtOpen_, -1);
         struct stat st {};
         return ::fstat(fd_, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : 0;
     }
@@ -137,6 +142,7 @@ public:
 
 private:
     int fd_;
+    std::int64_t sizeAtOpen_;
 };
 
 // The path as given first: finding a name in another letter case reads the folder, and is only
@@ -200,7 +206,7 @@ std::unique_ptr<NativeFile> openFile(const std::string& path, std::uint16_t mode
         ::close(fd);
         return nullptr;
     }
-    return std::make_unique<PosixFile>(fd);
+    return std::make_unique<PosixFile>(fd, flags == O_RDONLY ? static_cast<std::int64_t>(st.st_size) : -1);
 }
 
 std::unique_ptr<NativeFile> createNewFile(const std::string& path) {
