@@ -251,17 +251,19 @@ std::string TInstallation::extractionProblem() {
         };
         // The main program comes last, so that everything it may need is already in place.
         const std::int32_t main = state_.mainItemNumber;
-        std::vector<std::string> order;
+        std::vector<std::int32_t> order;
         order.reserve(static_cast<std::size_t>(std::max(state_.itemCount, 0)));
         for (std::int32_t n = 1; n <= state_.itemCount; ++n)
-            if (n != main) order.push_back(itemName(n));
-        if (main >= 1 && main <= state_.itemCount) order.push_back(itemName(main));
-        // Each item is then decoded on the second core while the one before it is written.
-        archiver_.PlanExtractions(order);
-        bool whole = true;
-        for (std::int32_t n = 1; whole && n <= state_.itemCount; ++n)
-            if (n != main) whole = extract(n);
-        if (whole && main >= 1 && main <= state_.itemCount) extract(main);
+            if (n != main) order.push_back(n);
+        if (main >= 1 && main <= state_.itemCount) order.push_back(main);
+        // Told the order, the archive decodes each item on the second core while the one before
+        // it is written.
+        std::vector<std::string> names;
+        names.reserve(order.size());
+        for (const std::int32_t n : order) names.push_back(itemName(n));
+        archiver_.PlanExtractions(names);
+        for (const std::int32_t n : order)
+            if (!extract(n)) break;
         archiver_.CloseArchive();
     } catch (const Exception& e) { // the component's own errors, and its streams' read errors
         if (archiver_.GetActive()) archiver_.CloseArchive();

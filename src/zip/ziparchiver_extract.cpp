@@ -283,8 +283,8 @@ void TZABaseArchiver::PlanExtractions(const std::vector<std::string>& names) {
         // leaves its neighbours undecoded ahead.
         int previous = -1;
         for (const std::string& name : names) {
-            int index = -1;
-            if (!dirManager_->CentralDir.FileExists(name, index)) index = -1;
+            int found = -1;
+            const int index = dirManager_->CentralDir.FileExists(name, found) ? found : -1;
             if (previous >= 0 && index >= 0) plannedNext_[static_cast<std::size_t>(previous)] = index;
             previous = index;
         }

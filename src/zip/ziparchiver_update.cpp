@@ -88,6 +88,7 @@ private:
     std::unordered_map<std::string_view, Records> records_;
     bool built_ = false;
 };
+
 // A source up to this size is compressed into memory behind its header and written with one
 // call once its sizes are known, instead of a header, the data and the header again after a
 // seek back: three writes and two seeks a file cost more than compressing a small file.
