@@ -35,4 +35,42 @@ if [ -z "${WINEPREFIX:-}" ]; then
   echo "wine-run: WINEPREFIX is not set; run the tests through scripts/test.sh" >&2
   exit 126
 fi
-exec wine "$exe" "$@"
+if [ "${TARNWICK_WINE_RUN_EXEC:-0}" = 1 ]; then
+  exec wine "$exe" "$@"  # the caller signals the program itself (a test that kills setup)
+fi
+
+# Now and then, with other programs starting and ending beside it, Wine fails to load a program
+# at all: it falls back to start.exe, which prints "Application could not be started" on standard
+# output and exits 1 (about once in a few thousand starts here). The program never ran, so it is
+# started again, up to three times. Its standard output passes through tee so that the message
+# can be seen; the exit status and the input are the program's own.
+work=$(mktemp -d "${TMPDIR:-/tmp}/wine-run.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+child=
+trap '[ -n "$child" ] && kill -TERM "$child" 2>/dev/null' TERM INT HUP
+exec 3<&0
+for attempt in 1 2 3; do
+  mkfifo "$work/out"
+  tee "$work/seen" <"$work/out" &
+  tee_pid=$!
+  wine "$exe" "$@" <&3 >"$work/out" 3<&- &
+  child=$!
+  # wait returns early when a trapped signal arrives; the program is then asked to end.
+  while :; do
+    wait "$child"
+    status=$?
+    kill -0 "$child" 2>/dev/null || break
+  done
+  child=
+  # A program it started may hold the output open for longer (the relocated uninstaller): that
+  # one is not waited for, as it was not before.
+  for _ in $(seq 50); do kill -0 "$tee_pid" 2>/dev/null || break; sleep 0.1; done
+  kill "$tee_pid" 2>/dev/null
+  wait "$tee_pid" 2>/dev/null
+  rm -f "$work/out"
+  if [ "$status" != 1 ] || [ "$attempt" = 3 ] ||
+     ! head -c 4096 "$work/seen" | grep -a -q "Application could not be started"; then
+    exit "$status"
+  fi
+  echo "wine-run: Wine could not start $exe (attempt $attempt); starting it again" >&2
+done

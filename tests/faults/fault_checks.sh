@@ -1,8 +1,8 @@
 # Sourced by the fault tests: paths between Linux and Wine, running this build's Windows programs,
 # checks that count their failures, and the checks every fault test makes.
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-win() { winepath -w "$1" 2>/dev/null; }
-unix() { winepath -u "$1" 2>/dev/null; }
+win() { bash "$root/cmake/wine-path.sh" -w "$1"; }
+unix() { bash "$root/cmake/wine-path.sh" -u "$1"; }
 run() { bash "$root/cmake/wine-run.sh" "$@"; }
 fails=0
 check() {  # check DESCRIPTION COMMAND...

@@ -52,7 +52,7 @@ entry_gone() { ! wine reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\
 # /D= takes the rest of the command line, so it comes last.
 start_setup() {  # start_setup LOG [switches...]: setup.exe in the background; prints its process id
   local log=$1; shift
-  (cd "$work/setup" && exec bash "$root/cmake/wine-run.sh" setup.exe "$@" "/LOG=$(win "$log")" "/D=$dest") \
+  (cd "$work/setup" && TARNWICK_WINE_RUN_EXEC=1 exec bash "$root/cmake/wine-run.sh" setup.exe "$@" "/LOG=$(win "$log")" "/D=$dest") \
     >/dev/null 2>&1 &
   echo $!
 }

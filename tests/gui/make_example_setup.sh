@@ -6,7 +6,7 @@
 set -euo pipefail
 pack=$1 notepad=$2 setup=$3 out=$4 launcher=${5:-}
 root=$(cd "$(dirname "$0")/../.." && pwd)
-win() { winepath -w "$1" 2>/dev/null; }
+win() { bash "$root/cmake/wine-path.sh" -w "$1"; }
 arch=x64
 [ "${TARNWICK_PE_KIND:-}" = PE32 ] && arch=x86
 rm -rf "$out"

@@ -27,7 +27,7 @@ answer_shots() {
 }
 # Files a scenario needs from the build, as Windows paths.
 if [ -n "${TARNWICK_PLANTED_DLL_UNIX:-}" ]; then
-  TARNWICK_PLANTED_DLL=$(winepath -w "$TARNWICK_PLANTED_DLL_UNIX" 2>/dev/null)
+  TARNWICK_PLANTED_DLL=$(bash "$here/../../cmake/wine-path.sh" -w "$TARNWICK_PLANTED_DLL_UNIX")
   export TARNWICK_PLANTED_DLL
   # Wine reads the load order when a process starts, from the environment it was started with.
   export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-};comctl32=n,b"
@@ -37,5 +37,5 @@ answer_shots &
 watcher=$!
 trap 'kill "$watcher" 2>/dev/null' EXIT
 
-timeout 300 bash "$here/../../cmake/wine-run.sh" "$driver" "$scenario" "$(winepath -w "$setup" 2>/dev/null)" \
-  "$(winepath -w "$shots" 2>/dev/null)"
+timeout 300 bash "$here/../../cmake/wine-run.sh" "$driver" "$scenario" "$(bash "$here/../../cmake/wine-path.sh" -w "$setup")" \
+  "$(bash "$here/../../cmake/wine-path.sh" -w "$shots")"
