@@ -81,7 +81,7 @@ shell_folder() { # HKLM Shell Folders value -> Unix path
   local value
   value=$(wine reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' /v "$1" 2>/dev/null |
     tr -d '\r' | sed -n "s/^ *$1 *REG_SZ *//p")
-  winepath -u "$value" 2>/dev/null
+  bash "$ROOT/cmake/wine-path.sh" -u "$value"
 }
 PRODUCT_DIR="$WINEPREFIX/drive_c/Program Files/Tarnwick Notepad"
 PROGRAMS_DIR="$(shell_folder 'Common Programs')/Tarnwick Notepad"
@@ -122,14 +122,14 @@ export TARNWICK_PE_KIND=PE32+
 if [ $unattended -eq 1 ]; then
   echo '[demo] one command, no window: "Tarnwick Notepad-setup.exe" /S /DESKTOP /LOG=install.log'
   code=0
-  (cd "$WORK/one" && wine "Tarnwick Notepad-setup.exe" /S /DESKTOP "/LOG=$(winepath -w "$WORK/install.log" 2>/dev/null)") || code=$?
+  (cd "$WORK/one" && wine "Tarnwick Notepad-setup.exe" /S /DESKTOP "/LOG=$(bash "$ROOT/cmake/wine-path.sh" -w "$WORK/install.log")") || code=$?
   echo "[demo] exit code $code; the log:"
   sed 's/^/  /' "$WORK/install.log"
   echo "[demo] installed:"
   show_state
   echo '[demo] removing it: "C:\Program Files\Tarnwick Notepad\uninst.exe" /S /LOG=uninstall.log'
   code=0
-  wine 'C:\Program Files\Tarnwick Notepad\uninst.exe' /S "/LOG=$(winepath -w "$WORK/uninstall.log" 2>/dev/null)" || code=$?
+  wine 'C:\Program Files\Tarnwick Notepad\uninst.exe' /S "/LOG=$(bash "$ROOT/cmake/wine-path.sh" -w "$WORK/uninstall.log")" || code=$?
   # The copy that did the work removes uninst.exe and the folder a moment after the original ends.
   for _ in $(seq 1 50); do [ -d "$PRODUCT_DIR" ] || break; sleep 0.1; done
   echo "[demo] exit code $code; the log:"
