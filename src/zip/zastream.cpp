@@ -72,8 +72,8 @@ TZAFileStream::TZAFileStream(const std::string& fileName, std::uint16_t mode) : 
     }
 }
 
-std::unique_ptr<TZAFileStream> TZAFileStream::CreateNew(const std::string& fileName) {
-    std::unique_ptr<zaos::NativeFile> file = zaos::createNewFile(fileName);
+std::unique_ptr<TZAFileStream> TZAFileStream::CreateNew(const std::string& fileName, bool* nameTaken) {
+    std::unique_ptr<zaos::NativeFile> file = zaos::createNewFile(fileName, nameTaken);
     if (!file) return nullptr;
     return std::unique_ptr<TZAFileStream>(new TZAFileStream(fileName, std::move(file)));
 }

@@ -86,8 +86,8 @@ public:
     // mode: the open word of os.h. Raises EFOpenError when the file cannot be opened.
     TZAFileStream(const std::string& fileName, std::uint16_t mode);
     // A new file when nothing of that name exists; nullptr when the name is taken or the file
-    // cannot be made.
-    static std::unique_ptr<TZAFileStream> CreateNew(const std::string& fileName);
+    // cannot be made (nameTaken, when given, tells which).
+    static std::unique_ptr<TZAFileStream> CreateNew(const std::string& fileName, bool* nameTaken = nullptr);
     std::size_t Read(void* buffer, std::size_t count) override;
     std::size_t Write(const void* buffer, std::size_t count) override;
     std::int64_t GetPosition() const override { return position_; }

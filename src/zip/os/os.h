@@ -53,8 +53,9 @@ public:
 // (truncating). Returns nullptr on failure and the system's reason in errorText.
 std::unique_ptr<NativeFile> openFile(const std::string& path, std::uint16_t mode, std::string& errorText);
 // Creates path for reading and writing only when nothing of that name exists; nullptr otherwise
-// (the name is taken, or the file cannot be made). Opened as mode 0xFFFF opens it.
-std::unique_ptr<NativeFile> createNewFile(const std::string& path);
+// (the name is taken, or the file cannot be made). Opened as mode 0xFFFF opens it. nameTaken, when
+// given, tells which of the two failures it was.
+std::unique_ptr<NativeFile> createNewFile(const std::string& path, bool* nameTaken = nullptr);
 
 bool fileExists(const std::string& path);  // a file, not a folder
 bool directoryExists(const std::string& path);

@@ -209,10 +209,13 @@ std::unique_ptr<NativeFile> openFile(const std::string& path, std::uint16_t mode
     return std::make_unique<PosixFile>(fd, flags == O_RDONLY ? static_cast<std::int64_t>(st.st_size) : -1);
 }
 
-std::unique_ptr<NativeFile> createNewFile(const std::string& path) {
+std::unique_ptr<NativeFile> createNewFile(const std::string& path, bool* nameTaken) {
     // systemPath finds an entry of the name in another letter case, which O_EXCL then refuses.
     const int fd = ::open(systemPath(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return nullptr;
+    if (fd < 0) {
+        if (nameTaken) *nameTaken = errno == EEXIST;
+        return nullptr;
+    }
     return std::make_unique<PosixFile>(fd);
 }
 

@@ -219,10 +219,14 @@ std::unique_ptr<NativeFile> openFile(const std::string& path, std::uint16_t mode
     return std::make_unique<Win32File>(h);
 }
 
-std::unique_ptr<NativeFile> createNewFile(const std::string& path) {
+std::unique_ptr<NativeFile> createNewFile(const std::string& path, bool* nameTaken) {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (nameTaken) *nameTaken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+        return nullptr;
+    }
     return std::make_unique<Win32File>(h);
 }
 

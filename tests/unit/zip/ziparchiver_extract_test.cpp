@@ -118,6 +118,26 @@ TEST_F(ExtractTest, ShortRelativeDestinationsAreMadeInTheCurrentFolder) {
     std::filesystem::current_path(previous);
 }
 
+// The folders an item needs are made when its file is; a file standing where one of them must go
+// fails that item with error 20 (cannot create the folder) and leaves the file alone, while items
+// into folders that are there, or that can be made, still arrive.
+TEST_F(ExtractTest, AFileWhereAnItemsFolderMustGoFailsWith20) {
+    FixtureArchive a;
+    a.entries = {{.name = "there/a.txt", .data = "into a folder that is there"},
+                 {.name = "blocked/deeper/b.txt", .data = "cannot arrive"},
+                 {.name = "new/deeper/c.txt", .data = "into folders made for it"}};
+    open(a);
+    std::filesystem::create_directory(out.path() / "there");
+    out.write("blocked", "in the way");
+    z().ExtractFiles("*", 63, "");
+    ASSERT_EQ(failures().size(), 1u);
+    EXPECT_EQ(failures()[0].name, "blocked\\deeper\\b.txt");
+    EXPECT_EQ(failures()[0].native, 20);
+    EXPECT_EQ(out.read("blocked"), "in the way");
+    EXPECT_EQ(out.read("there/a.txt"), "into a folder that is there");
+    EXPECT_EQ(out.read("new/deeper/c.txt"), "into folders made for it");
+}
+
 // Names from the archive never leave the destination folder; the failure event gets error 19.
 TEST_F(ExtractTest, NamesThatEscapeTheDestinationFailWith19) {
     const char* escaping[] = {"../evil.txt", "a/../../evil.txt", "/abs/evil.txt", "\\abs\\evil.txt",
