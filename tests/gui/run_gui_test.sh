@@ -26,8 +26,9 @@ answer_shots() {
   done
 }
 # Files a scenario needs from the build, as Windows paths.
+win() { bash "$here/../../cmake/wine-path.sh" -w "$1"; }
 if [ -n "${TARNWICK_PLANTED_DLL_UNIX:-}" ]; then
-  TARNWICK_PLANTED_DLL=$(bash "$here/../../cmake/wine-path.sh" -w "$TARNWICK_PLANTED_DLL_UNIX")
+  TARNWICK_PLANTED_DLL=$(win "$TARNWICK_PLANTED_DLL_UNIX")
   export TARNWICK_PLANTED_DLL
   # Wine reads the load order when a process starts, from the environment it was started with.
   export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-};comctl32=n,b"
@@ -37,5 +38,4 @@ answer_shots &
 watcher=$!
 trap 'kill "$watcher" 2>/dev/null' EXIT
 
-timeout 300 bash "$here/../../cmake/wine-run.sh" "$driver" "$scenario" "$(bash "$here/../../cmake/wine-path.sh" -w "$setup")" \
-  "$(bash "$here/../../cmake/wine-path.sh" -w "$shots")"
+timeout 300 bash "$here/../../cmake/wine-run.sh" "$driver" "$scenario" "$(win "$setup")" "$(win "$shots")"
